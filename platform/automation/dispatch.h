@@ -1,12 +1,12 @@
 // Late-bound dispatch: members are found by name (ignoring ASCII letter case) and invoked by
 // identifier with arguments in their declared order (left to right).
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-#include <atomic>
 
 #include "platform/automation/unknown.h"
 #include "platform/automation/variant.h"
@@ -52,7 +52,7 @@ class DispatchObject : public IDispatch {
 };
 
 // Invokes a member by name: GetIDsOfNames then Invoke.
-HRESULT InvokeByName(IDispatch* d, std::string_view name, InvokeKind kind,
-                     std::span<Variant> args, Variant* result);
+HRESULT InvokeByName(IDispatch* d, std::string_view name, InvokeKind kind, std::span<Variant> args,
+                     Variant* result);
 
 }  // namespace kelo::automation

@@ -24,7 +24,11 @@ inline constexpr HRESULT DISP_E_TYPEMISMATCH = static_cast<HRESULT>(0x80020005u)
 inline constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000Eu);
 inline constexpr HRESULT DISP_E_EXCEPTION = static_cast<HRESULT>(0x80020009u);
 
-inline constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-inline constexpr bool Failed(HRESULT hr) { return hr < 0; }
+inline constexpr bool Succeeded(HRESULT hr) {
+  return hr >= 0;
+}
+inline constexpr bool Failed(HRESULT hr) {
+  return hr < 0;
+}
 
 }  // namespace kelo::automation

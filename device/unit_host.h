@@ -1,0 +1,38 @@
+// What the device layer needs from the service unit that owns it. The unit (the OPOS
+// service object) implements this; the device layer never includes service headers.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kelo::device {
+
+class UnitHost {
+ public:
+  virtual ~UnitHost() = default;
+
+  // Property store by OPOS index, without the access and capability checks of the
+  // automation face (the device layer is inside the service object).
+  virtual int32_t GetNumberProperty(int32_t index) = 0;
+  virtual void SetNumberProperty(int32_t index, int32_t value) = 0;
+  virtual std::string GetStringProperty(int32_t index) = 0;
+  virtual void SetStringProperty(int32_t index, const std::string& value) = 0;
+
+  // The OPOS State field (1 closed, 2 idle, 3 busy, 4 error).
+  virtual int32_t GetState() = 0;
+  virtual void SetState(int32_t state) = 0;
+
+  // Events. RaiseError delivers an ErrorEvent and waits for the control object's response;
+  // it returns the response (OPOS_ER_RETRY 11, OPOS_ER_CLEAR 12, ...), or preset_response when
+  // the event was dropped or could not be delivered.
+  virtual void RaiseStatusUpdate(int32_t data) = 0;
+  virtual void RaiseOutputComplete(int32_t output_id) = 0;
+  virtual int32_t RaiseError(int32_t result_code, int32_t result_code_extended, int32_t error_locus,
+                             int32_t preset_response) = 0;
+
+  // The unit's trace log (level 1 construction, level 2 method traffic). text is a complete
+  // line ending in "\n", already formatted.
+  virtual void Trace(int level, const std::string& text) = 0;
+
+};
+
+}  // namespace kelo::device

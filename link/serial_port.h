@@ -1,0 +1,121 @@
+// The printer's serial line: one open descriptor of a tty in raw mode, synchronous reads and
+// writes with the read time-out arithmetic the exchange engine relies on.
+//
+// The system calls sit behind SerialOs so that line settings, modem-line order and the
+// time-out arithmetic can be checked without hardware. Every SerialOs call returns 0 or the
+// errno value read right at the system call; nothing else in the link looks at errno.
+#pragma once
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/os/clock.h"
+
+namespace kelo::link {
+
+// Result codes of SerialPort.
+inline constexpr int32_t kPortOk = 0;
+inline constexpr int32_t kPortOpenFailed = 1;   // the operating system refused the path
+inline constexpr int32_t kPortAlreadyOpen = 2;  // Open on an open port
+inline constexpr int32_t kPortNotOpen = 3;      // Close on a closed port
+
+// Parity codes (stored as given, mapped onto termios when applied).
+inline constexpr int32_t kParityNone = 0;
+inline constexpr int32_t kParityOdd = 1;
+inline constexpr int32_t kParityEven = 2;
+inline constexpr int32_t kParityMark = 3;
+inline constexpr int32_t kParitySpace = 4;
+// Stop-bit codes.
+inline constexpr int32_t kStopBitsOne = 0;
+inline constexpr int32_t kStopBitsOneHalf = 1;  // no termios form: applied as two
+inline constexpr int32_t kStopBitsTwo = 2;
+
+// The operating-system calls a SerialPort makes. Each returns 0 or an errno value.
+class SerialOs {
+ public:
+  virtual ~SerialOs() = default;
+  virtual int Open(const std::string& path, int* fd) = 0;  // read/write, no controlling tty
+  virtual int Close(int fd) = 0;
+  virtual int GetAttr(int fd, termios* tio) = 0;
+  virtual int SetAttr(int fd, const termios& tio) = 0;
+  // Raises (on) or lowers one modem line; line is TIOCM_DTR or TIOCM_RTS.
+  virtual int SetModemLine(int fd, int line, bool on) = 0;
+  // queue is TCIFLUSH or TCOFLUSH.
+  virtual int Flush(int fd, int queue) = 0;
+  // Waits at most timeout_ms (0: just looks) until input is readable.
+  virtual int Poll(int fd, uint32_t timeout_ms, bool* readable) = 0;
+  // One read() of at most count bytes; *got receives what came (0 on end of input).
+  virtual int Read(int fd, uint8_t* buffer, size_t count, size_t* got) = 0;
+  // One write() of at most count bytes; *put receives what the driver took.
+  virtual int Write(int fd, const uint8_t* buffer, size_t count, size_t* put) = 0;
+  // Bytes received and not yet read.
+  virtual int InputPending(int fd, int* count) = 0;
+};
+
+// The real calls of this process.
+SerialOs& LinuxSerialOs();
+
+// Maps a configured port name to a device path: "\\.\COMn" (and "COMn") becomes
+// /dev/ttyS(n-1); anything else is taken as a path as it stands.
+std::string SerialDevicePath(const std::string& name);
+
+class SerialPort {
+ public:
+  // The clock measures the read time-outs; both references must outlive the port.
+  explicit SerialPort(SerialOs& os = LinuxSerialOs(),
+                      platform::Clock& clock = platform::SystemClock());
+  virtual ~SerialPort();  // closes the port, ignoring the result
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // 0, kPortOpenFailed or kPortAlreadyOpen.
+  virtual int32_t Open(const std::string& path);
+  // 0 or kPortNotOpen.
+  virtual int32_t Close();
+  // An argument of -1 keeps the stored value. Applied at once when open. Returns 0.
+  virtual int32_t SetLine(int32_t baud, int32_t data_bits, int32_t parity, int32_t stop_bits);
+  // Per-byte read multiplier in ms; 0 makes reads return at once with what is buffered.
+  // A read of k bytes ends after at most 20 + multiplier*k ms, or 10 ms after the last byte
+  // once bytes flow. Returns 0.
+  virtual int32_t SetReadTimeouts(int32_t multiplier);
+  // Writes the whole buffer; *written receives what the driver took. Returns 0.
+  virtual int32_t Write(const uint8_t* buffer, uint32_t count, uint32_t* written);
+  // Reads at most *count bytes under the read time-outs; *count receives what was read
+  // (0 when the time-outs ran out first or the port is closed). Returns 0.
+  virtual int32_t Read(uint8_t* buffer, uint32_t* count);
+  // Like Read of *wanted bytes for the time-outs, but every read() takes whatever is
+  // already buffered, up to capacity, so a whole frame usually comes in one call. *got
+  // receives the number read. Returns 0.
+  virtual int32_t ReadAvailable(uint8_t* buffer, uint32_t capacity, uint32_t wanted,
+                                uint32_t* got);
+  // Discards received, unread input. Returns 0.
+  virtual int32_t PurgeInput();
+  // False when closed (pending untouched); otherwise true when nothing waits to be read.
+  virtual bool IsInputEmpty(uint32_t* pending = nullptr);
+
+  bool is_open() const { return fd_ >= 0; }
+  uint32_t baud_rate() const { return baud_rate_; }
+  int32_t data_bits() const { return data_bits_; }
+  int32_t parity() const { return parity_; }
+  int32_t stop_bits() const { return stop_bits_; }
+  int32_t applied_read_multiplier() const { return applied_read_multiplier_; }
+
+ private:
+  void ApplyLine(bool parity_check);
+  // The read loop shared by Read and ReadAvailable.
+  uint32_t TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t wanted);
+
+  SerialOs& os_;
+  platform::Clock& clock_;
+  int fd_ = -1;
+  uint32_t baud_rate_ = 38400;
+  int32_t data_bits_ = 8;
+  int32_t parity_ = kParityNone;
+  int32_t stop_bits_ = kStopBitsOne;
+  int32_t applied_read_multiplier_ = -1;
+};
+
+}  // namespace kelo::link
