@@ -1,5 +1,10 @@
 // What the device layer needs from the service unit that owns it. The unit (the OPOS
 // service object) implements this; the device layer never includes service headers.
+//
+// Threads: the device layer calls every member from its worker thread as well as from the
+// thread that called into DeviceUnit, so the implementation must be safe to call from
+// several threads at once. RaiseError may block (it waits for the application's answer);
+// the other members must not wait for the device layer.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -33,6 +38,14 @@ class UnitHost {
   // line ending in "\n", already formatted.
   virtual void Trace(int level, const std::string& text) = 0;
 
+  // The two texts of setPOSID (POS identifier, cashier identifier), printed at the end of a
+  // sales receipt.
+  virtual std::string GetPosId() = 0;
+  virtual std::string GetCashierId() = 0;
+
+  // One entry of the unit's VAT table (vat_id 1 to 100, rate in hundredths of a percent);
+  // ReadVatTable fills it from the printer.
+  virtual void SetVatTableEntry(int32_t vat_id, int32_t rate) = 0;
 };
 
 }  // namespace kelo::device

@@ -48,13 +48,13 @@ inline constexpr int32_t kReplyRefused84 = 0x84;
 // Status-word bits that end a wait for an in-progress command.
 inline constexpr uint32_t kStatusWaitAbortMask = 0x0003 | 0x0500;
 
-inline constexpr size_t kFrameOverhead = 7;         // envelope around the data part
-inline constexpr size_t kMaxDataPart = 4096;        // FpuFrame data part capacity
-inline constexpr size_t kMaxRawFrame = 4116;        // FpuFrame raw frame capacity
-inline constexpr size_t kMaxPayload = 4076;         // FpuMessage payload capacity
-inline constexpr size_t kResponseFixedBytes = 8;    // response data part before the payload
-inline constexpr size_t kCommandFixedBytes = 3;     // command data part before the payload
-inline constexpr size_t kMaxFields = 512;           // fields a payload splits into at most
+inline constexpr size_t kFrameOverhead = 7;       // envelope around the data part
+inline constexpr size_t kMaxDataPart = 4096;      // FpuFrame data part capacity
+inline constexpr size_t kMaxRawFrame = 4116;      // FpuFrame raw frame capacity
+inline constexpr size_t kMaxPayload = 4076;       // FpuMessage payload capacity
+inline constexpr size_t kResponseFixedBytes = 8;  // response data part before the payload
+inline constexpr size_t kCommandFixedBytes = 3;   // command data part before the payload
+inline constexpr size_t kMaxFields = 512;         // fields a payload splits into at most
 
 // ---- Check code -----------------------------------------------------------------------
 
@@ -118,6 +118,9 @@ class FrameReceiver {
   bool oversize() const { return state_ == State::kOversize; }
   // Bytes still needed before the frame can be complete (at least 1 while gathering).
   size_t Missing() const;
+  // Bytes the current state reads in one step: 1 while hunting or taking kind and sequence,
+  // then the rest of the length, the rest of the data part, the rest of the check code.
+  size_t StepSize() const;
   std::span<const uint8_t> frame() const { return {buffer_.data(), size_}; }
 
  private:
@@ -145,8 +148,8 @@ struct FpuDateTime {
   friend bool operator==(const FpuDateTime&, const FpuDateTime&) = default;
 };
 
-std::string FormatDecimal(int64_t value);     // "%d"
-std::string FormatHexByte(int32_t value);     // "%02X"
+std::string FormatDecimal(int64_t value);         // "%d"
+std::string FormatHexByte(int32_t value);         // "%02X"
 std::string FormatDate(const FpuDateTime& date);  // "%04d%02d%02d" of year, month, day
 std::string FormatTime(const FpuDateTime& time);  // "%02d%02d%02d" of hour, minute, second
 // Every byte below 0x30 becomes "%" and two upper-case hex digits; others stay.
@@ -160,8 +163,8 @@ std::vector<std::string> SplitFields(std::string_view payload);
 std::string JoinFields(const std::vector<std::string>& fields);
 
 // Field conversions used when reading replies.
-int64_t DecimalField(std::string_view field);   // leading sign and digits; not a number gives 0
-uint32_t HexField(std::string_view field);      // hex digits, any case; stops at the first other
+int64_t DecimalField(std::string_view field);  // leading sign and digits; not a number gives 0
+uint32_t HexField(std::string_view field);     // hex digits, any case; stops at the first other
 // "YYYYMMDD" into year, month, day; "HHMMSS" into hour, minute, second. Missing digits give 0.
 void DateField(std::string_view field, FpuDateTime* date);
 void TimeField(std::string_view field, FpuDateTime* time);

@@ -86,11 +86,12 @@ class SerialPort {
   // Reads at most *count bytes under the read time-outs; *count receives what was read
   // (0 when the time-outs ran out first or the port is closed). Returns 0.
   virtual int32_t Read(uint8_t* buffer, uint32_t* count);
-  // Like Read of *wanted bytes for the time-outs, but every read() takes whatever is
-  // already buffered, up to capacity, so a whole frame usually comes in one call. *got
-  // receives the number read. Returns 0.
+  // Like Read of `wanted` bytes for the time-outs, but every read() takes whatever is
+  // already buffered, up to capacity, so a whole frame usually comes in one call. The wait
+  // never exceeds limit_ms (the caller's own deadline). *got receives the number read.
+  // Returns 0.
   virtual int32_t ReadAvailable(uint8_t* buffer, uint32_t capacity, uint32_t wanted,
-                                uint32_t* got);
+                                uint32_t* got, uint32_t limit_ms = UINT32_MAX);
   // Discards received, unread input. Returns 0.
   virtual int32_t PurgeInput();
   // False when closed (pending untouched); otherwise true when nothing waits to be read.
@@ -106,7 +107,7 @@ class SerialPort {
  private:
   void ApplyLine(bool parity_check);
   // The read loop shared by Read and ReadAvailable.
-  uint32_t TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t wanted);
+  uint32_t TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t wanted, uint32_t limit_ms);
 
   SerialOs& os_;
   platform::Clock& clock_;

@@ -15,9 +15,7 @@ class SteadyClock : public Clock {
         std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<uint32_t>(static_cast<uint64_t>(ms.count()));
   }
-  void SleepMs(uint32_t ms) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
+  void SleepMs(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 }  // namespace

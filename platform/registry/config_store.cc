@@ -22,7 +22,9 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // waited on forever (a writer only holds it for one read-modify-write of a small file).
 constexpr auto kLockTimeout = std::chrono::seconds(10);
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -32,7 +34,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -114,7 +118,9 @@ void AppendQuoted(std::string* out, std::string_view text) {
   out->push_back('"');
 }
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+  return std::strerror(err);
+}
 
 // Holds an flock on the sidecar lock file for as long as it lives.
 class FileLock {
@@ -150,7 +156,9 @@ class FileLock {
   int fd_ = -1;
 };
 
-std::string LockPath(const std::string& file) { return file + ".lock"; }
+std::string LockPath(const std::string& file) {
+  return file + ".lock";
+}
 
 // Reads the whole file. Sets *missing when it does not exist.
 std::string ReadFile(const std::string& file, std::string* out, bool* missing) {
@@ -397,7 +405,8 @@ bool RegistryData::DeleteKey(std::string_view path) {
 
 // ---- ConfigStore ----
 
-ConfigStore::ConfigStore(std::string file) : file_(file.empty() ? DefaultFile() : std::move(file)) {}
+ConfigStore::ConfigStore(std::string file)
+    : file_(file.empty() ? DefaultFile() : std::move(file)) {}
 
 std::string ConfigStore::DefaultFile() {
   const char* env = std::getenv("OPOS_REGISTRY");
@@ -440,8 +449,7 @@ bool ConfigStore::KeyExists(std::string_view key, std::string* error) const {
   return data.FindKey(key) != nullptr;
 }
 
-bool ConfigStore::Update(const std::function<void(RegistryData&)>& edit,
-                         std::string* error) const {
+bool ConfigStore::Update(const std::function<void(RegistryData&)>& edit, std::string* error) const {
   auto fail = [&](const std::string& what) {
     if (error) *error = what;
     return false;

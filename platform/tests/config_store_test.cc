@@ -45,7 +45,9 @@ void WriteAll(const std::string& file, const std::string& text) {
 bool ParseError(std::string_view text, std::string* error) {
   RegistryData d;
   bool ok = d.Parse(text, error);
-  if (!ok) EXPECT_TRUE(d.keys().empty()) << "a failed parse must leave nothing behind";
+  if (!ok) {
+    EXPECT_TRUE(d.keys().empty()) << "a failed parse must leave nothing behind";
+  }
   return !ok;
 }
 
@@ -100,6 +102,7 @@ TEST(RegistryDataTest, SerializeRoundTripsEveryValue) {
   k.Set("Max", RegValue::Dword(0xFFFFFFFF));
   k.Set("Zero", RegValue::Dword(0));
   k.Set("Empty", RegValue::String(""));
+  const auto values = k.values;  // k dangles once the next key is added
   d.CreateKey("HKEY_CLASSES_ROOT\\Empty");
   std::string text = d.Serialize();
   EXPECT_NE(text.find("\"Max\"=dword:ffffffff\n"), std::string::npos) << text;
@@ -109,7 +112,7 @@ TEST(RegistryDataTest, SerializeRoundTripsEveryValue) {
   ASSERT_TRUE(back.Parse(text, &error)) << error;
   ASSERT_EQ(back.keys().size(), 2u);
   EXPECT_EQ(back.keys()[0].path, kDeviceKey);
-  EXPECT_EQ(back.keys()[0].values, k.values);
+  EXPECT_EQ(back.keys()[0].values, values);
   EXPECT_TRUE(back.keys()[1].values.empty());
   EXPECT_EQ(back.Serialize(), text);
 }
@@ -117,9 +120,10 @@ TEST(RegistryDataTest, SerializeRoundTripsEveryValue) {
 TEST(RegistryDataTest, RepeatedSectionsMerge) {
   RegistryData d;
   std::string error;
-  ASSERT_TRUE(d.Parse("Windows Registry Editor Version 5.00\n[A]\n\"x\"=dword:1\n[B]\n[a]\n"
-                      "\"X\"=dword:2\n\"y\"=\"t\"\n",
-                      &error))
+  ASSERT_TRUE(
+      d.Parse("Windows Registry Editor Version 5.00\n[A]\n\"x\"=dword:1\n[B]\n[a]\n"
+              "\"X\"=dword:2\n\"y\"=\"t\"\n",
+              &error))
       << error;
   ASSERT_EQ(d.keys().size(), 2u);
   EXPECT_EQ(d.keys()[0].path, "A");
@@ -213,8 +217,9 @@ TEST(ConfigStoreTest, UpdateCreatesTheFileAndReadsSeeIt) {
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\KeloFPU]\n"
             "@=\"soKeloFPU.KeloFPU\"\n"
             "\"BaudRate\"=dword:00004b00\n\n");
-  EXPECT_TRUE(store.KeyExists("hkey_local_machine\\software\\oleforretail\\serviceopos\\"
-                              "fiscalprinter\\kelofpu"));
+  EXPECT_TRUE(
+      store.KeyExists("hkey_local_machine\\software\\oleforretail\\serviceopos\\"
+                      "fiscalprinter\\kelofpu"));
   EXPECT_EQ(store.Read(kDeviceKey, "baudrate"), RegValue::Dword(19200));
   EXPECT_FALSE(store.Read(kDeviceKey, "Port").has_value());
   for (const auto& e : fs::directory_iterator(dir.File("etc/opos"))) {
@@ -242,8 +247,8 @@ TEST(ConfigStoreTest, UpdateRefusesWhatTheFormatCannotCarry) {
   TempDir dir;
   ConfigStore store(dir.File("r.reg"));
   std::string error;
-  ASSERT_TRUE(store.Update([](RegistryData& d) { d.CreateKey("A").Set("x", RegValue::Dword(1)); },
-                           &error));
+  ASSERT_TRUE(
+      store.Update([](RegistryData& d) { d.CreateKey("A").Set("x", RegValue::Dword(1)); }, &error));
   std::string before = ReadAll(store.file());
   EXPECT_FALSE(store.Update(
       [](RegistryData& d) { d.CreateKey("A").Set("Port", RegValue::String("a\nb")); }, &error));

@@ -28,21 +28,25 @@ TEST(Cp1252Test, EveryByteRoundTrips) {
 }
 
 TEST(Cp1252Test, CharactersWithoutAWindows1252FormBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1252("a\xE2\x82\xB9z"), "a?z");        // Indian rupee sign
-  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "?");         // emoji: one '?' per character
-  EXPECT_EQ(Utf8ToCp1252("\xC2\x80\xC2\x9F"), "??");        // C1 controls other than the five
+  EXPECT_EQ(Utf8ToCp1252("a\xE2\x82\xB9z"), "a?z");   // Indian rupee sign
+  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "?");   // emoji: one '?' per character
+  EXPECT_EQ(Utf8ToCp1252("\xC2\x80\xC2\x9F"), "??");  // C1 controls other than the five
   EXPECT_EQ(Utf8ToCp1252(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 TEST(Cp1252Test, MalformedUtf8BytesBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1252("\x80"), "?");                     // lone continuation
-  EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");                     // truncated at the end
-  EXPECT_EQ(Utf8ToCp1252("\xE2\x80" "A"), "??A");           // truncated in the middle
-  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");                // overlong '/'
-  EXPECT_EQ(Utf8ToCp1252("\xE0\x80\xA0"), "???");           // overlong
-  EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");           // surrogate
-  EXPECT_EQ(Utf8ToCp1252("\xF4\x90\x80\x80"), "????");      // above U+10FFFF
-  EXPECT_EQ(Utf8ToCp1252("\xFF\xFE" "ok"), "??ok");
+  EXPECT_EQ(Utf8ToCp1252("\x80"), "?");  // lone continuation
+  EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");  // truncated at the end
+  EXPECT_EQ(Utf8ToCp1252("\xE2\x80"
+                         "A"),
+            "??A");                                     // truncated in the middle
+  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");            // overlong '/'
+  EXPECT_EQ(Utf8ToCp1252("\xE0\x80\xA0"), "???");       // overlong
+  EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");       // surrogate
+  EXPECT_EQ(Utf8ToCp1252("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
+  EXPECT_EQ(Utf8ToCp1252("\xFF\xFE"
+                         "ok"),
+            "??ok");
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// The device operations: one member per OPOS method that reaches the printer. Each takes
+// the method's parameter text (fields separated by 0x1F, numbers in decimal), checks the
+// printer state, sends its requests through the FiscalDevice, moves PrinterState on success
+// and returns a DeviceResult. Results that go back to the caller are written to output as
+// fields each followed by 0x1F.
+//
+// The operations run on the worker thread of DeviceUnit (synchronously for the caller, or
+// later from the asynchronous queue); they reach the unit's properties through UnitHost.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "device/device_result.h"
+#include "device/fiscal_device.h"
+#include "device/unit_host.h"
+
+namespace kelo::device {
+
+// What a VatInfo argument selects on the printer.
+struct VatSelection {
+  int32_t vat_index = 0;
+  int32_t department = 0;
+};
+
+class DeviceOperations {
+ public:
+  DeviceOperations(FiscalDevice& device, UnitHost& host);
+
+  // ---- Fiscal receipts ----
+  DeviceResult DoBeginFiscalReceipt(const std::string& input, std::string& output);
+  DeviceResult DoEndFiscalReceipt(const std::string& input, std::string& output);
+  DeviceResult DoBeginRefundReceipt(const std::string& input, std::string& output);
+  DeviceResult DoEndRefundReceipt(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecItem(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecItemAdjustment(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecItemAdjustmentVoid(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecItemVoid(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecMessage(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecNotPaid(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecRefund(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecRefundVoid(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecSubtotal(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecSubtotalAdjustment(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecVoid(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecVoidItem(const std::string& input, std::string& output);
+  DeviceResult DoPrintRecTotal(const std::string& input, std::string& output);
+
+  // ---- Reports, totals and data ----
+  DeviceResult DoPrintXReport(const std::string& input, std::string& output);
+  DeviceResult DoPrintZReport(const std::string& input, std::string& output);
+  DeviceResult DoGetDate(const std::string& input, std::string& output);
+  DeviceResult DoPrintDuplicateReceipt(const std::string& input, std::string& output);
+  DeviceResult DoPrintReportByDate(const std::string& input, std::string& output);
+  DeviceResult DoPrintReportByNumber(const std::string& input, std::string& output);
+  DeviceResult DoPrintPeriodicTotalsReport(const std::string& input, std::string& output);
+  DeviceResult DoGetData(const std::string& input, std::string& output);
+  DeviceResult DoGetTotalizer(const std::string& input, std::string& output);
+
+  // ---- Fiscal settings ----
+  DeviceResult DoSetDate(const std::string& input, std::string& output);
+  DeviceResult DoSetHeaderLine(const std::string& input, std::string& output);
+  DeviceResult DoGetVatEntry(const std::string& input, std::string& output);
+  DeviceResult DoBeginTraining(const std::string& input, std::string& output);
+  DeviceResult DoEndTraining(const std::string& input, std::string& output);
+  DeviceResult DoResetPrinter(const std::string& input, std::string& output);
+  DeviceResult DoCheckHealth(const std::string& input, std::string& output);
+
+  // ---- Non-fiscal printing ----
+  DeviceResult DoBeginNonFiscal(const std::string& input, std::string& output);
+  DeviceResult DoEndNonFiscal(const std::string& input, std::string& output);
+  DeviceResult DoPrintNormal(const std::string& input, std::string& output);
+
+  // ---- Helpers shared with DeviceUnit ----
+  // VatInfo to VAT index and department: 0 the default VAT index, above 10000 department
+  // VatInfo - 10000 with VAT index 0, otherwise the VAT index itself.
+  VatSelection ResolveVat(int32_t vat_info);
+  // 0, or 114/217 "The VAT information is invalid" (see DeviceUnit::VerifyVatInfo).
+  DeviceResult VerifyVatInfo(int32_t vat_info, bool allow_minus_one);
+  // 0 gives success; any other device answer 106 with extended 0 and an empty text.
+  static DeviceResult MapDeviceResult(int32_t device_result);
+
+ private:
+  int32_t PrinterState();
+  void SetPrinterState(int32_t state);
+  // 114/207 unless PrinterState is one of the given states (-1 fills unused places).
+  DeviceResult RequireState(int32_t a, int32_t b = -1, int32_t c = -1);
+  // PreLine as a receipt message when not empty.
+  DeviceResult PrintPreLine();
+  // PostLine when the work succeeded and it is not empty; then both lines are emptied.
+  DeviceResult FinishItem(DeviceResult work);
+  void ClearPrePostLines();
+  // Reads the receipt total and the amount remaining; closes the payment when nothing
+  // remains (PrinterState FPTR_PS_FISCAL_RECEIPT_ENDING on success).
+  DeviceResult CloseIfPaid();
+  DeviceResult PrintFiscalMemoryReport(bool by_date, int32_t p3, const std::string& input);
+
+  FiscalDevice& device_;
+  UnitHost& host_;
+};
+
+// "The Fiscal Printer’s current state does not allow this state transition" (the apostrophe
+// is the Windows-1252 byte 0x92).
+extern const char kWrongStateText[];
+extern const char kBadVatText[];
+
+}  // namespace kelo::device

@@ -1,0 +1,458 @@
+#include "device/device_unit.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "device/fpu_fiscal_device.h"
+#include "device/opos_codes.h"
+#include "link/fpu_frame.h"
+
+namespace kelo::device {
+
+using namespace opos;
+
+namespace {
+
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+DeviceResult NoWorker() { return {OPOS_E_FAILURE, 0, kNoWorkerText}; }
+
+}  // namespace
+
+DeviceUnit::DeviceUnit(UnitHost& host, platform::Clock& clock)
+    : DeviceUnit(host, std::make_unique<FpuFiscalDevice>(clock), clock) {}
+
+DeviceUnit::DeviceUnit(UnitHost& host, std::unique_ptr<FiscalDevice> device,
+                       platform::Clock& clock)
+    : host_(host), clock_(clock), device_(std::move(device)), ops_(*device_, host) {}
+
+DeviceUnit::~DeviceUnit() {
+  Disconnect();
+  // A worker that outlived the bounded wait is still inside a printer exchange or an error
+  // event; it uses this object, so it must end before the object goes. It ends as soon as
+  // that exchange does (the link's own deadlines bound it).
+  if (worker_.joinable()) worker_.join();
+}
+
+void DeviceUnit::AttachPort(link::SerialPort* port) { device_->AttachPort(port); }
+
+bool DeviceUnit::OnWorkerThread() const {
+  return worker_id_.load() == std::this_thread::get_id();
+}
+
+bool DeviceUnit::connected() const {
+  std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mu_));
+  return worker_alive_ && !stop_ && online_.load();
+}
+
+// ---- Connection ---------------------------------------------------------------------------
+
+DeviceResult DeviceUnit::Connect(int32_t timeout_ms) {
+  if (worker_.joinable()) {
+    // A worker from an earlier connection: stop it and wait for it; it must not share the
+    // device with a new one.
+    StopWorker(false);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stop_ = false;
+    queue_signal_ = false;
+    sync_request_ = false;
+    sync_pending_ = false;
+    sync_done_ = false;
+    worker_alive_ = true;
+  }
+  online_ = false;
+  std::fill(std::begin(last_sensor_), std::end(last_sensor_), -1);
+  worker_ = std::thread(&DeviceUnit::WorkerMain, this);
+
+  const uint32_t start = clock_.TickMs();
+  while (!online_.load()) {
+    if (timeout_ms != OPOS_FOREVER &&
+        platform::TicksSince(start, clock_.TickMs()) >= static_cast<uint32_t>(timeout_ms)) {
+      StopWorker(true);
+      return {OPOS_E_NOHARDWARE, 0, "Device not found"};
+    }
+    clock_.SleepMs(kConnectStepMs);
+  }
+
+  std::string model;
+  if (device_->ReadModelName(&model) != 0) {
+    StopWorker(true);
+    return {OPOS_E_NOHARDWARE, 0, "Unsupported or older device"};
+  }
+  std::string firmware;
+  device_->ReadFirmwareText(&firmware);
+  if (!device_->CopyStatus().AnyAttentionWord()) device_->SetDeviceFlag(0);
+  if (model == "Vantrix EJ") {
+    StopWorker(true);
+    return {OPOS_E_NOHARDWARE, 0, "Unsupported device"};
+  }
+  return {};
+}
+
+void DeviceUnit::Disconnect() { StopWorker(true); }
+
+void DeviceUnit::StopWorker(bool bounded) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stop_ = true;
+  }
+  worker_cv_.notify_all();
+  if (!worker_.joinable() || OnWorkerThread()) return;  // a thread cannot join itself
+  if (bounded) {
+    // Bounded on the unit's clock and, so that a stopped virtual clock cannot make it
+    // endless, on real time as well.
+    const uint32_t start = clock_.TickMs();
+    const auto real_end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerStopWaitMs);
+    std::unique_lock<std::mutex> lock(mu_);
+    while (worker_alive_) {
+      if (platform::TicksSince(start, clock_.TickMs()) >= kWorkerStopWaitMs ||
+          std::chrono::steady_clock::now() >= real_end) {
+        break;
+      }
+      caller_cv_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    if (worker_alive_) {
+      lock.unlock();
+      host_.Trace(2, "DeviceUnit::Disconnect: worker thread still busy after 10000 ms\n");
+      return;  // joined by the next Connect or the destructor
+    }
+  }
+  worker_.join();
+  worker_id_ = std::thread::id();
+}
+
+// ---- Worker thread ------------------------------------------------------------------------
+
+DeviceUnit::Wake DeviceUnit::WaitForWork(uint32_t period_ms) {
+  std::unique_lock<std::mutex> lock(mu_);
+  const uint32_t start = clock_.TickMs();
+  for (;;) {
+    if (stop_) return Wake::kStop;
+    if (queue_signal_) {
+      queue_signal_ = false;
+      return Wake::kQueue;
+    }
+    if (sync_request_) {
+      sync_request_ = false;
+      return Wake::kSync;
+    }
+    uint32_t remaining = kInfinite;
+    if (period_ms != kInfinite) {
+      const uint32_t elapsed = platform::TicksSince(start, clock_.TickMs());
+      if (elapsed >= period_ms) return Wake::kNone;
+      remaining = period_ms - elapsed;
+    }
+    const uint32_t slice = std::min(remaining, wait_slice_ms_.load());
+    if (slice == kInfinite) {
+      worker_cv_.wait(lock);
+    } else {
+      worker_cv_.wait_for(lock, std::chrono::milliseconds(slice));
+    }
+  }
+}
+
+void DeviceUnit::WorkerMain() {
+  worker_id_ = std::this_thread::get_id();
+  // A silent printer makes Open fail its firmware read; the probing below waits for it.
+  device_->Open();
+  queue_.SetNotifier([this] {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      queue_signal_ = true;
+    }
+    worker_cv_.notify_all();
+  });
+
+  enum class Last { kNone, kSync, kQueue } last = Last::kNone;
+  bool online = false;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (stop_) break;
+    }
+    if (!online) {
+      if (device_->Probe() == link::LINK_E_TIMEOUT) {
+        // Only a stop ends this pause early; work waits for the printer.
+        const uint32_t start = clock_.TickMs();
+        std::unique_lock<std::mutex> lock(mu_);
+        while (!stop_ && platform::TicksSince(start, clock_.TickMs()) < kProbeRetryMs) {
+          worker_cv_.wait_for(lock, std::chrono::milliseconds(
+                                        std::min<uint32_t>(kProbeRetryMs, wait_slice_ms_.load())));
+        }
+        continue;
+      }
+      online = true;
+      device_->PrinterAnswered();
+      // Output queued before the printer ever answered belongs to no session it knows.
+      queue_.Clear();
+      online_ = true;
+      continue;
+    }
+
+    uint32_t period;
+    if (after_sync_ != 0 && last == Last::kSync) {
+      period = after_sync_;
+    } else if (after_async_ != 0 && last == Last::kQueue) {
+      period = after_async_;
+    } else {
+      period = polling_ == 0 ? kInfinite : polling_.load();
+    }
+    last = Last::kNone;
+
+    switch (WaitForWork(period)) {
+      case Wake::kStop:
+        break;
+      case Wake::kSync:
+        last = Last::kSync;
+        RunSyncCommand();
+        break;
+      case Wake::kQueue:
+        last = Last::kQueue;
+        DrainQueue();
+        break;
+      case Wake::kNone:
+        ReadPrinterState();
+        RaiseStatusUpdates();
+        break;
+    }
+  }
+
+  queue_.SetNotifier(nullptr);
+  {
+    // A caller still waiting in the synchronous slot gets a clear failure, not a hang.
+    std::lock_guard<std::mutex> lock(mu_);
+    if (sync_pending_) {
+      sync_result_ = NoWorker();
+      sync_pending_ = false;
+      sync_done_ = true;
+    }
+  }
+  caller_cv_.notify_all();
+  device_->Close();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    worker_alive_ = false;
+  }
+  caller_cv_.notify_all();
+}
+
+void DeviceUnit::RunSyncCommand() {
+  // The caller does not touch the slot while sync_pending_ is set, so it runs unlocked.
+  DeviceResult result = sync_command_.Run();
+  RaiseStatusUpdates();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    sync_result_ = std::move(result);
+    sync_pending_ = false;
+    sync_done_ = true;
+  }
+  caller_cv_.notify_all();
+}
+
+void DeviceUnit::DrainQueue() {
+  auto stopping = [this] {
+    std::lock_guard<std::mutex> lock(mu_);
+    return stop_;
+  };
+  while (!queue_.IsEmpty() && !stopping()) {
+    host_.SetState(OPOS_S_BUSY);
+    int32_t response = OPOS_ER_CLEAR;
+    bool failed = false;
+    bool ran = true;
+    for (;;) {
+      int32_t output_id = 0;
+      DeviceResult result;
+      if (queue_.RunOldest(&output_id, &result) != 0) {
+        ran = false;  // emptied by ClearOutput meanwhile
+        break;
+      }
+      RaiseStatusUpdates();
+      if (result.ok()) {
+        failed = false;
+        host_.RaiseOutputComplete(output_id);
+        break;
+      }
+      failed = true;
+      ReadPrinterState();
+      const DeviceStatusBlock block = device_->CopyStatus();
+      host_.SetNumberProperty(PIDX_ErrorLevel,
+                              block.AnyErrorWord() ? FPTR_EL_BLOCKED : FPTR_EL_RECOVERABLE);
+      host_.SetNumberProperty(PIDX_ErrorState, host_.GetNumberProperty(PIDX_PrinterState));
+      host_.SetNumberProperty(PIDX_ErrorOutID, output_id);
+      host_.SetNumberProperty(PIDX_ErrorStation, FPTR_S_RECEIPT);
+      host_.SetState(OPOS_S_ERROR);
+      response = host_.RaiseError(result.code, result.extended, OPOS_EL_OUTPUT, OPOS_ER_CLEAR);
+      if (response != OPOS_ER_RETRY || stopping()) break;
+      host_.SetState(OPOS_S_BUSY);
+    }
+    if (!ran) break;
+    queue_.RemoveOldest();
+    if (failed && response == OPOS_ER_CLEAR) queue_.Clear();
+  }
+  host_.SetState(OPOS_S_IDLE);
+  if (host_.GetNumberProperty(PIDX_FlagWhenIdle) != 0) {
+    host_.RaiseStatusUpdate(FPTR_SUE_IDLE);
+    host_.SetNumberProperty(PIDX_FlagWhenIdle, 0);
+  }
+}
+
+// ---- Status -------------------------------------------------------------------------------
+
+DeviceResult DeviceUnit::ReadPrinterState() {
+  device_->Probe();
+  const DeviceStatusBlock b = device_->CopyStatus();
+  if (!b.online()) {
+    host_.SetNumberProperty(PIDX_PrinterState, FPTR_PS_LOCKED);
+    return {};
+  }
+  const int32_t phase = b[DeviceStatusBlock::kDocumentPhase];
+  int32_t state;
+  if (b.AnyErrorWord()) {
+    state = FPTR_PS_LOCKED;
+  } else if (b[DeviceStatusBlock::kReceiptOpen] != 0) {
+    state = FPTR_PS_FISCAL_RECEIPT;
+    if (phase == 6 || phase == 7) state = FPTR_PS_FISCAL_RECEIPT_TOTAL;
+    if (phase == 8 || phase == 9) state = FPTR_PS_FISCAL_RECEIPT_ENDING;
+  } else if (b[DeviceStatusBlock::kNonFiscalOpen] != 0) {
+    state = FPTR_PS_NONFISCAL;
+  } else {
+    state = FPTR_PS_MONITOR;
+    if (phase == 8) state = FPTR_PS_FISCAL_RECEIPT_TOTAL;
+    if (phase == 9) state = FPTR_PS_FISCAL_RECEIPT_ENDING;
+  }
+  host_.SetNumberProperty(PIDX_PrinterState, state);
+  host_.SetNumberProperty(PIDX_TrainingModeActive, b[DeviceStatusBlock::kTrainingMode] != 0);
+  host_.SetNumberProperty(PIDX_DayOpened, b[DeviceStatusBlock::kDayOpened]);
+  return {};
+}
+
+void DeviceUnit::RaiseStatusUpdates() {
+  const DeviceStatusBlock b = device_->CopyStatus();
+  const bool cover = b[DeviceStatusBlock::kCoverOpen] != 0;
+  const bool jrn_empty = b[DeviceStatusBlock::kJournalEmpty] != 0;
+  const bool jrn_near = b[DeviceStatusBlock::kJournalNearEnd] != 0;
+  const bool rec_empty = b[DeviceStatusBlock::kReceiptEmpty] != 0;
+  const bool rec_near = b[DeviceStatusBlock::kReceiptNearEnd] != 0;
+  host_.SetNumberProperty(PIDX_CoverOpen, cover);
+  host_.SetNumberProperty(PIDX_JrnEmpty, jrn_empty);
+  host_.SetNumberProperty(PIDX_JrnNearEnd, jrn_near);
+  host_.SetNumberProperty(PIDX_RecEmpty, rec_empty);
+  host_.SetNumberProperty(PIDX_RecNearEnd, rec_near);
+  const int32_t now[4] = {
+      cover ? FPTR_SUE_COVER_OPEN : FPTR_SUE_COVER_OK,
+      jrn_near ? FPTR_SUE_JRN_NEAREMPTY : FPTR_SUE_JRN_PAPEROK,
+      jrn_empty ? FPTR_SUE_JRN_EMPTY : FPTR_SUE_JRN_NOT_EMPTY,
+      rec_empty ? FPTR_SUE_REC_EMPTY : (rec_near ? FPTR_SUE_REC_NEAREMPTY : FPTR_SUE_REC_PAPEROK),
+  };
+  for (int i = 0; i < 4; ++i) {
+    if (now[i] != last_sensor_[i]) host_.RaiseStatusUpdate(now[i]);
+    last_sensor_[i] = now[i];
+  }
+}
+
+DeviceStatusBlock DeviceUnit::CopyStatus() { return device_->CopyStatus(); }
+
+DeviceResult DeviceUnit::ReadVatTable() {
+  const int32_t count = std::clamp(host_.GetNumberProperty(PIDX_NumVatRates), 0, 100);
+  for (int32_t id = 1; id <= count; ++id) {
+    int32_t rate = 0;
+    const int32_t r = device_->ReadVatRate(id, &rate);
+    if (r != 0) return DeviceOperations::MapDeviceResult(r);
+    host_.SetVatTableEntry(id, rate);
+  }
+  return {};
+}
+
+bool DeviceUnit::ReadConfiguration(ConfigRecord* out) {
+  ConfigRecord record;
+  if (device_->ReadConfiguration(&record) != 0 || !record.valid) return false;
+  if (out) *out = record;
+  return true;
+}
+
+DeviceResult DeviceUnit::WriteVatTable(const std::vector<int32_t>& rates) {
+  return DeviceOperations::MapDeviceResult(device_->WriteVatTable(rates));
+}
+
+DeviceResult DeviceUnit::ReadModelName(std::string* name) {
+  return DeviceOperations::MapDeviceResult(device_->ReadModelName(name));
+}
+
+DeviceResult DeviceUnit::ReadPrinterId(std::string* text) {
+  return DeviceOperations::MapDeviceResult(device_->ReadPrinterId(text));
+}
+
+DeviceResult DeviceUnit::VerifyVatInfo(int32_t vat_info, bool item_sale) {
+  return ops_.VerifyVatInfo(vat_info, item_sale);
+}
+
+// ---- Execution ----------------------------------------------------------------------------
+
+DeviceResult DeviceUnit::RunDeviceOp(DeviceOp op, const std::string& input, std::string& output,
+                                     int32_t output_id) {
+  if (host_.GetNumberProperty(PIDX_AsyncMode) == 1) return QueueDeviceOp(op, input, output_id);
+  return RunDeviceOpSync(op, input, output, output_id);
+}
+
+DeviceResult DeviceUnit::RunDeviceOpSync(DeviceOp op, const std::string& input,
+                                         std::string& output, int32_t output_id) {
+  if (OnWorkerThread()) {
+    // Reached from inside a running operation or event: run in place, the worker is here.
+    DeviceCommand command(op, &ops_, input, output_id);
+    DeviceResult r = command.Run();
+    output = command.output();
+    return r;
+  }
+  if (!queue_.IsEmpty()) return {OPOS_E_BUSY, 0, "Asynchronous output is in progress"};
+  std::lock_guard<std::mutex> call(sync_call_mu_);
+  std::unique_lock<std::mutex> lock(mu_);
+  if (!worker_alive_ || stop_) return NoWorker();
+  sync_command_.Set(op, &ops_, input, output_id);
+  sync_done_ = false;
+  sync_pending_ = true;
+  sync_request_ = true;
+  worker_cv_.notify_all();
+  caller_cv_.wait(lock, [this] { return sync_done_ || !worker_alive_; });
+  if (!sync_done_) {
+    sync_pending_ = false;
+    sync_request_ = false;
+    return NoWorker();
+  }
+  sync_done_ = false;
+  output = sync_command_.output();
+  return sync_result_;
+}
+
+DeviceResult DeviceUnit::RunDeviceOpSyncNoOutput(DeviceOp op, const std::string& input,
+                                                 int32_t output_id) {
+  std::string scratch;
+  return RunDeviceOpSync(op, input, scratch, output_id);
+}
+
+DeviceResult DeviceUnit::QueueDeviceOp(DeviceOp op, const std::string& input, int32_t output_id) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!worker_alive_ || stop_) return NoWorker();
+  }
+  queue_.Enqueue(op, &ops_, input, output_id);
+  return {};
+}
+
+void DeviceUnit::ClearQueue() { queue_.Clear(); }
+
+bool DeviceUnit::QueueEmpty() const { return queue_.IsEmpty(); }
+
+void DeviceUnit::SetPollingTimes(uint32_t polling, uint32_t after_sync, uint32_t after_async) {
+  polling_ = polling;
+  after_sync_ = after_sync;
+  after_async_ = after_async;
+  worker_cv_.notify_all();
+}
+
+PollingTimes DeviceUnit::polling_times() const {
+  return {polling_.load(), after_sync_.load(), after_async_.load()};
+}
+
+}  // namespace kelo::device

@@ -1,0 +1,403 @@
+// Open, close, claim and release with their result codes, texts and open results; the guard
+// checks and the refusing common methods; the dispatch table as the control object sees it.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "service/tests/service_test_support.h"
+
+namespace kelo::service::testing {
+namespace {
+
+class UnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    trace::ResetForTesting();
+    registry_ = dir_.File("registry.reg");
+    WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
+                               {"LogEnabled", RegValue::Dword(0)}});
+    unit_ = ComPtr<TestUnit>(new TestUnit(registry_));
+    control_ = FakeControl::Make();
+  }
+  void TearDown() override {
+    unit_.Reset();
+    trace::ResetForTesting();
+  }
+
+  int32_t Open(const std::string& device_class = "FiscalPrinter",
+               const std::string& name = kDeviceName) {
+    return unit_->OpenService(device_class, name, control_.Get());
+  }
+  void OpenClaimEnable() {
+    ASSERT_EQ(Open(), 0);
+    ASSERT_EQ(unit_->ClaimDevice(1000), 0);
+    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    ASSERT_EQ(unit_->result_code(), 0);
+  }
+
+  TempDir dir_;
+  Pty pty_;
+  std::string registry_;
+  ComPtr<TestUnit> unit_;
+  ComPtr<FakeControl> control_;
+};
+
+TEST_F(UnitTest, FreshUnitIsClosedWithItsInitialResult) {
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::State), OPOS_S_CLOSED);
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCode), OPOS_E_CLOSED);
+  EXPECT_EQ(unit_->GetOpenResult(), OPOS_OR_FAILEDOPEN);
+}
+
+TEST_F(UnitTest, OpenSucceedsAndSecondOpenIsRefusedLeavingTheServiceOpen) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->GetOpenResult(), 0);
+  EXPECT_EQ(unit_->GetState(), OPOS_S_IDLE);
+  EXPECT_EQ(unit_->error_string(), "");
+
+  EXPECT_EQ(Open(), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->error_string(), "Service already opened");
+  EXPECT_EQ(unit_->GetOpenResult(), OPOS_OR_FAILEDOPEN);
+  EXPECT_EQ(unit_->GetState(), OPOS_S_IDLE);
+  EXPECT_EQ(unit_->ClaimDevice(0), 0) << "the open service must still work";
+}
+
+TEST_F(UnitTest, DeviceClassIsComparedIgnoringCase) {
+  EXPECT_EQ(Open("fiscalprinter"), 0);
+  ComPtr<TestUnit> other(new TestUnit(registry_));
+  EXPECT_EQ(other->OpenService("POSPrinter", kDeviceName, control_.Get()), OPOS_E_FAILURE);
+  EXPECT_EQ(other->error_string(), "Registry parameters error");
+  EXPECT_EQ(other->GetOpenResult(), OPOS_ORS_CONFIG);
+  EXPECT_EQ(other->GetState(), OPOS_S_CLOSED);
+}
+
+TEST_F(UnitTest, MissingKeyOrKeyWithoutDefaultValueIsARegistryError) {
+  EXPECT_EQ(Open("FiscalPrinter", "NoSuchDevice"), OPOS_E_FAILURE);
+  EXPECT_EQ(unit_->error_string(), "Registry parameters error");
+
+  WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())}}, /*with_default=*/false);
+  EXPECT_EQ(Open(), OPOS_E_FAILURE);
+  EXPECT_EQ(unit_->error_string(), "Registry parameters error");
+  EXPECT_EQ(unit_->GetOpenResult(), OPOS_ORS_CONFIG);
+  EXPECT_EQ(unit_->GetState(), OPOS_S_CLOSED);
+}
+
+TEST_F(UnitTest, ControlObjectLackingACallbackGivesDispatchErrors) {
+  for (const char* missing : {"SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate",
+                              "ControlObjectVersion"}) {
+    std::vector<std::string> names;
+    for (const auto& n : FakeControl::AllNames()) {
+      if (n != missing) names.push_back(n);
+    }
+    auto partial = FakeControl::Make(names);
+    ComPtr<TestUnit> unit(new TestUnit(registry_));
+    EXPECT_EQ(unit->OpenService("FiscalPrinter", kDeviceName, partial.Get()), OPOS_E_FAILURE)
+        << missing;
+    EXPECT_EQ(unit->error_string(), "Dispatch errors") << missing;
+    EXPECT_EQ(unit->GetOpenResult(), OPOS_ORS_CONFIG) << missing;
+    EXPECT_EQ(unit->GetState(), OPOS_S_CLOSED) << missing;
+  }
+}
+
+TEST_F(UnitTest, CloseOfAClosedServiceIsRefused) {
+  EXPECT_EQ(unit_->CloseService(), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->error_string(), "Service already closed");
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->CloseService(), 0);
+  EXPECT_EQ(unit_->GetState(), OPOS_S_CLOSED);
+  EXPECT_EQ(unit_->CloseService(), OPOS_E_ILLEGAL);
+  EXPECT_EQ(Open(), 0) << "a closed unit opens again";
+}
+
+TEST_F(UnitTest, ClaimTwiceSucceedsAndReleaseWithoutClaimIsRefused) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ReleaseDevice(), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->error_string(), "no exclusive access");
+  EXPECT_EQ(unit_->ClaimDevice(1000), 0);
+  EXPECT_TRUE(unit_->port_open_at_connect) << "Connect runs on the opened port";
+  EXPECT_EQ(unit_->ClaimDevice(1000), 0);
+  EXPECT_EQ(unit_->connects, 1) << "the second claim does nothing";
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::Claimed), 1);
+}
+
+TEST_F(UnitTest, ClaimReleaseClaimReopensThePort) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ClaimDevice(0), 0);
+  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+  EXPECT_EQ(unit_->ReleaseDevice(), 0);
+  EXPECT_EQ(unit_->disconnects, 1);
+  EXPECT_FALSE(unit_->device_enabled()) << "release disables first";
+  EXPECT_FALSE(unit_->claimed());
+  EXPECT_EQ(unit_->ClaimDevice(0), 0);
+  EXPECT_EQ(unit_->connects, 2);
+  EXPECT_TRUE(unit_->port_open_at_connect);
+}
+
+TEST_F(UnitTest, ClaimOfAPortThatCannotBeOpenedReleasesTheClaim) {
+  WriteDeviceKey(registry_, {{"Port", RegValue::String(dir_.File("no-such-tty"))},
+                             {"LogEnabled", RegValue::Dword(0)}});
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_NOHARDWARE);
+  EXPECT_EQ(unit_->error_string(), "Cannot open communication port");
+  EXPECT_EQ(unit_->connects, 0);
+
+  // The claim mutex was given back: with a port that opens, the next claim at once succeeds.
+  WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
+                             {"LogEnabled", RegValue::Dword(0)}});
+  ASSERT_EQ(unit_->CloseService(), 0);
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ClaimDevice(0), 0);
+}
+
+TEST_F(UnitTest, FailedConnectLeavesErrorStateAndReleasesTheClaim) {
+  ASSERT_EQ(Open(), 0);
+  unit_->connect_result = {OPOS_E_NOHARDWARE, 0, "Device not found"};
+  EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_NOHARDWARE);
+  EXPECT_EQ(unit_->error_string(), "Device not found");
+  EXPECT_EQ(unit_->GetState(), OPOS_S_ERROR);
+  EXPECT_EQ(unit_->disconnects, 1);
+  EXPECT_FALSE(unit_->claimed());
+  unit_->connect_result = {};
+  EXPECT_EQ(unit_->ClaimDevice(0), 0) << "the claim mutex must be free again";
+}
+
+TEST_F(UnitTest, ClaimTimesOutWhileAnotherThreadHoldsTheClaim) {
+  ASSERT_EQ(Open(), 0);
+  std::mutex mu;
+  std::condition_variable cv;
+  bool in_connect = false, release = false;
+  unit_->connect_hook = [&] {
+    std::unique_lock<std::mutex> lock(mu);
+    in_connect = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return release; });
+  };
+  std::thread holder([&] { EXPECT_EQ(unit_->ClaimDevice(-1), 0); });
+  {
+    std::unique_lock<std::mutex> lock(mu);
+    cv.wait(lock, [&] { return in_connect; });
+  }
+  EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_TIMEOUT);
+  EXPECT_EQ(unit_->error_string(), "Claim timeout");
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    release = true;
+  }
+  cv.notify_all();
+  holder.join();
+  EXPECT_TRUE(unit_->claimed());
+}
+
+TEST_F(UnitTest, ReleaseFromAnotherThreadIsHonoured) {
+  ASSERT_EQ(Open(), 0);
+  ASSERT_EQ(unit_->ClaimDevice(0), 0);
+  std::thread([&] { EXPECT_EQ(unit_->ReleaseDevice(), 0); }).join();
+  EXPECT_FALSE(unit_->claimed());
+  EXPECT_EQ(unit_->ClaimDevice(0), 0) << "the claim was really given back";
+}
+
+TEST_F(UnitTest, CloseReleasesAClaimedDevice) {
+  OpenClaimEnable();
+  EXPECT_EQ(unit_->CloseService(), 0);
+  EXPECT_FALSE(unit_->claimed());
+  EXPECT_EQ(unit_->disconnects, 1);
+  EXPECT_EQ(unit_->GetState(), OPOS_S_CLOSED);
+}
+
+TEST_F(UnitTest, GuardChecksReportInOrderClosedNotClaimedDisabled) {
+  EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_CLOSED);
+  EXPECT_EQ(unit_->error_string(), "");
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_NOTCLAIMED);
+  ASSERT_EQ(unit_->ClaimDevice(0), 0);
+  EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_DISABLED);
+  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+  EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->error_string(), "Not supported");
+}
+
+TEST_F(UnitTest, ClearInputIsRefusedEvenWhenClosed) {
+  EXPECT_EQ(unit_->ClearInput(), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->error_string(), "Not supported");
+}
+
+TEST_F(UnitTest, OutParametersOfRefusedMethodsAreUntouched) {
+  OpenClaimEnable();
+  int32_t result = 77;
+  std::string stats = "keep";
+  EXPECT_EQ(unit_->CompareFirmwareVersion("fw", &result), OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->RetrieveStatistics(&stats), OPOS_E_ILLEGAL);
+  EXPECT_EQ(result, 77);
+  EXPECT_EQ(stats, "keep");
+}
+
+TEST_F(UnitTest, ClearErrorAndClearInputPropertiesResetTheErrorProperties) {
+  OpenClaimEnable();
+  auto set_errors = [&] {
+    unit_->SetNumberProperty(pidx::ErrorLevel, 4);
+    unit_->SetNumberProperty(pidx::ErrorOutID, 9);
+    unit_->SetNumberProperty(pidx::ErrorState, 3);
+    unit_->SetNumberProperty(pidx::ErrorStation, 2);
+  };
+  set_errors();
+  EXPECT_EQ(unit_->clearError(), 0);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorLevel), FPTR_EL_NONE);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorOutID), 9);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorState), 3);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorStation), 2);
+  set_errors();
+  EXPECT_EQ(unit_->ClearInputProperties(), 0);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorLevel), FPTR_EL_NONE);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorOutID), 0);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorState), 0);
+  EXPECT_EQ(unit_->GetNumberProperty(pidx::ErrorStation), 0);
+}
+
+TEST_F(UnitTest, SuccessAfterFailureClearsTheResultFields) {
+  ASSERT_EQ(Open(), 0);
+  unit_->connect_result = {OPOS_E_EXTENDED, 207, "bad"};
+  EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCodeExtended), 207);
+  unit_->connect_result = {};
+  EXPECT_EQ(unit_->ClaimDevice(0), 0);
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCodeExtended), 0);
+  EXPECT_EQ(unit_->GetPropertyString(pidx::ErrorString), "");
+}
+
+TEST_F(UnitTest, WrongStateTextCarriesTheWindows1252Apostrophe) {
+  OpenClaimEnable();
+  unit_->SetNumberProperty(pidx::PrinterState, 2);
+  try {
+    unit_->verifyPrinterState(FPTR_PS_MONITOR, 4);
+    FAIL() << "verifyPrinterState must throw";
+  } catch (const COposException& e) {
+    EXPECT_EQ(e.code(), OPOS_E_EXTENDED);
+    EXPECT_EQ(e.extended(), OPOS_EFPTR_WRONG_STATE);
+    EXPECT_EQ(e.text(),
+              "The Fiscal Printer\x92s current state does not allow this state transition");
+  }
+  EXPECT_NO_THROW(unit_->verifyPrinterState(FPTR_PS_MONITOR, 2));
+  // Through the automation face the same text arrives as UTF-8.
+  Variant text;
+  std::array<Variant, 1> index = {Variant::Long(pidx::ErrorString)};
+  ASSERT_EQ(unit_->Invoke(18, automation::InvokeKind::Method, index, &text), automation::S_OK);
+  EXPECT_EQ(text.AsText(),
+            "The Fiscal Printer\xE2\x80\x99s current state does not allow this state transition");
+}
+
+TEST_F(UnitTest, DayClosedAndVatIdChecks) {
+  OpenClaimEnable();
+  EXPECT_NO_THROW(unit_->verifyDayClosed());
+  unit_->SetNumberProperty(pidx::DayOpened, 1);
+  try {
+    unit_->verifyDayClosed();
+    FAIL();
+  } catch (const COposException& e) {
+    EXPECT_EQ(e.code(), OPOS_E_ILLEGAL);
+    EXPECT_EQ(e.text(), "The Fiscal Printer has already begun the fiscal day");
+  }
+  EXPECT_NO_THROW(unit_->verifyVatId(99));
+  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  try {
+    unit_->verifyVatId(1);
+    FAIL();
+  } catch (const COposException& e) {
+    EXPECT_EQ(e.extended(), OPOS_EFPTR_BAD_VAT);
+    EXPECT_EQ(e.text(), "The VAT information is invalid");
+  }
+}
+
+// ---- The automation face ----
+
+TEST(DispatchTableTest, EveryNameResolvesToItsPositionIgnoringCase) {
+  TempDir dir;
+  ComPtr<TestUnit> unit(new TestUnit(dir.File("none.reg")));
+  const auto& names = CFiscalPrinterUnit::MethodTable();
+  ASSERT_EQ(names.size(), 80u);
+  for (size_t i = 0; i < names.size(); ++i) {
+    automation::DispId id = 0;
+    ASSERT_EQ(unit->GetIDsOfNames(names[i], &id), automation::S_OK) << names[i];
+    EXPECT_EQ(id, static_cast<automation::DispId>(i + 1)) << names[i];
+  }
+  automation::DispId id = 0;
+  EXPECT_EQ(unit->GetIDsOfNames("PRINTRECVOID", &id), automation::S_OK);
+  EXPECT_EQ(id, 77);
+  EXPECT_EQ(unit->GetIDsOfNames("printrecitemadjustmentvoid", &id), automation::S_OK);
+  EXPECT_EQ(id, 80);
+  EXPECT_EQ(unit->GetIDsOfNames("openservice", &id), automation::S_OK);
+  EXPECT_EQ(id, 11);
+  EXPECT_EQ(unit->GetIDsOfNames("printRecVoidd", &id), automation::DISP_E_UNKNOWNNAME);
+}
+
+TEST_F(UnitTest, InvokeByNameRunsTheMethodAndReturnsItsCode) {
+  std::array<Variant, 3> open_args = {Variant::Text("FiscalPrinter"), Variant::Text(kDeviceName),
+                                      Variant::Dispatch(control_.Get())};
+  Variant result;
+  ASSERT_EQ(automation::InvokeByName(unit_.Get(), "OPENSERVICE", automation::InvokeKind::Method,
+                                     open_args, &result),
+            automation::S_OK);
+  EXPECT_EQ(result.AsLong(-1), 0);
+  std::array<Variant, 1> claim = {Variant::Long(0)};
+  ASSERT_EQ(unit_->Invoke(2, automation::InvokeKind::Method, claim, &result), automation::S_OK);
+  EXPECT_EQ(result.AsLong(-1), 0);
+  Variant open_result;
+  ASSERT_EQ(unit_->Invoke(10, automation::InvokeKind::Method, {}, &open_result),
+            automation::S_OK);
+  EXPECT_EQ(open_result.AsLong(-1), 0);
+}
+
+TEST_F(UnitTest, InvokeRejectsBadIdentifiersCountsAndTypes) {
+  Variant result;
+  EXPECT_EQ(unit_->Invoke(0, automation::InvokeKind::Method, {}, &result),
+            automation::DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(unit_->Invoke(81, automation::InvokeKind::Method, {}, &result),
+            automation::DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(unit_->Invoke(2, automation::InvokeKind::Method, {}, &result),
+            automation::DISP_E_BADPARAMCOUNT);
+  std::array<Variant, 1> bad = {Variant::Text("not a number")};
+  EXPECT_EQ(unit_->Invoke(2, automation::InvokeKind::Method, bad, &result),
+            automation::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCode), OPOS_E_CLOSED)
+      << "a call refused at the boundary runs nothing";
+}
+
+TEST_F(UnitTest, TextArgumentsAreConvertedBothWays) {
+  OpenClaimEnable();
+  // "é" and "€" in UTF-8 become the single Windows-1252 bytes 0xE9 and 0x80 inside.
+  std::array<Variant, 2> set = {Variant::Long(pidx::PreLine), Variant::Text("Caf\xC3\xA9 \xE2\x82\xAC")};
+  ASSERT_EQ(unit_->Invoke(20, automation::InvokeKind::Method, set, nullptr), automation::S_OK);
+  EXPECT_EQ(unit_->GetStringProperty(pidx::PreLine), "Caf\xE9 \x80");
+  Variant back;
+  std::array<Variant, 1> get = {Variant::Long(pidx::PreLine)};
+  ASSERT_EQ(unit_->Invoke(18, automation::InvokeKind::Method, get, &back), automation::S_OK);
+  EXPECT_EQ(back.AsText(), "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST_F(UnitTest, DirectIODataArrayIsNeverTouchedBeyondItsCount) {
+  OpenClaimEnable();
+  std::array<int32_t, 3> storage = {5, 6, 7};
+  std::string text = "unchanged \xE2\x82\xAC";
+  std::array<Variant, 3> args = {Variant::Long(1000), Variant::LongRef(storage.data(), 2),
+                                 Variant::TextRef(&text)};
+  Variant result;
+  ASSERT_EQ(unit_->Invoke(9, automation::InvokeKind::Method, args, &result), automation::S_OK);
+  EXPECT_EQ(storage[2], 7);
+  EXPECT_EQ(text, "unchanged \xE2\x82\xAC");
+  // An empty array is not dereferenced at all.
+  std::array<Variant, 3> empty = {Variant::Long(1000), Variant::LongRef(nullptr, 0),
+                                  Variant::TextRef(&text)};
+  EXPECT_EQ(unit_->Invoke(9, automation::InvokeKind::Method, empty, &result), automation::S_OK);
+}
+
+TEST_F(UnitTest, PropertySettersReturnNothingAndGettersReturnTheValue) {
+  ASSERT_EQ(Open(), 0);
+  std::array<Variant, 2> set = {Variant::Long(pidx::AsyncMode), Variant::Long(1)};
+  Variant result = Variant::Long(99);
+  ASSERT_EQ(unit_->Invoke(19, automation::InvokeKind::Method, set, &result), automation::S_OK);
+  EXPECT_EQ(result.type(), automation::VarType::Empty);
+  std::array<Variant, 1> get = {Variant::Long(pidx::AsyncMode)};
+  ASSERT_EQ(unit_->Invoke(17, automation::InvokeKind::Method, get, &result), automation::S_OK);
+  EXPECT_EQ(result.AsLong(), 1);
+}
+
+}  // namespace
+}  // namespace kelo::service::testing

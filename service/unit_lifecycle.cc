@@ -1,0 +1,213 @@
+// The unit's life from OpenService to CloseService, and the common methods that only clear
+// or refuse.
+#include "link/serial_port.h"
+#include "platform/text/cp1252.h"
+#include "service/fiscal_printer_unit.h"
+#include "service/opos_codes.h"
+#include "service/trace_log.h"
+
+namespace kelo::service {
+
+namespace {
+std::string Format(const char* format, const std::string& a, const std::string& b) {
+  std::string out;
+  out.resize(a.size() + b.size() + 64);
+  int n = std::snprintf(out.data(), out.size(), format, a.c_str(), b.c_str());
+  out.resize(n < 0 ? 0 : static_cast<size_t>(n));
+  return out;
+}
+}  // namespace
+
+int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
+                                        const std::string& device_name,
+                                        automation::IDispatch* control) {
+  const std::string entry =
+      Format("+CFiscalPrinterUnit::OpenService(%s, %s)\n", device_class, device_name);
+  auto fail_open = [this](int32_t code, const char* text, int32_t open_result) {
+    {
+      std::lock_guard<std::mutex> lock(fields_mu_);
+      open_result_ = open_result;
+    }
+    Fail(code, 0, text);
+  };
+  return RunMethod(
+      "OpenService",
+      [&] {
+        if (GetState() != OPOS_S_CLOSED) {
+          fail_open(OPOS_E_ILLEGAL, "Service already opened", OPOS_OR_FAILEDOPEN);
+        }
+        const std::string key_path = ConfigKeyPath(device_class, device_name);
+        UnitConfig config;
+        const bool read =
+            ReadUnitConfig(platform::ConfigStore(registry_file_), key_path, &config);
+        {
+          std::lock_guard<std::mutex> lock(fields_mu_);
+          config_ = config;
+        }
+        if (!read) fail_open(OPOS_E_FAILURE, "Registry parameters error", OPOS_ORS_CONFIG);
+
+        // The file system takes UTF-8 names; the configured folder is Windows-1252 text.
+        trace::SetFileName(platform::Cp1252ToUtf8(config.log_path) + "KELOFPU.log");
+        if (config.log_enabled != 0) trace::SwitchOn();
+        trace::SetLevelMask(config.level_mask);
+
+        trace::Printf(trace::kLevelMethods, "        *****************************\n");
+        trace::Printf(trace::kLevelMethods, "        ******** NEW SESSION ********\n");
+        trace::Printf(trace::kLevelMethods, "        *****************************\n");
+        trace::Write(trace::kLevelMethods, entry);
+        TraceConstructionLines(trace::kLevelMethods);
+
+        if (control_.Bind(control) != OPOS_SUCCESS) {
+          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        }
+        const int32_t version = control_.ReadVersion();
+        trace::Printf(trace::kLevelMethods,
+                      "CFiscalPrinterUnit::CFiscalPrinterUnit ControlObject OPOS Version: "
+                      "%d.%d.%d\n",
+                      version / 1000000, (version % 1000000) / 1000, version % 1000);
+
+        events_.Start();
+        if (events_.Bind(control) != OPOS_SUCCESS) {
+          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        }
+
+        std::lock_guard<std::mutex> lock(fields_mu_);
+        result_code_ = OPOS_SUCCESS;
+        result_code_extended_ = 0;
+        error_string_.clear();
+        open_result_ = OPOS_SUCCESS;
+        state_ = OPOS_S_IDLE;
+        properties_.ResetToDefaults();
+        vat_table_.fill(0);
+        pos_id_.clear();
+        cashier_id_.clear();
+      },
+      &entry);
+}
+
+int32_t CFiscalPrinterUnit::CloseService() {
+  return RunMethod("CloseService", [this] {
+    if (GetState() == OPOS_S_CLOSED) Fail(OPOS_E_ILLEGAL, 0, "Service already closed");
+    if (claimed()) ReleaseDevice();
+    if (result_code() == OPOS_SUCCESS) {
+      events_.Stop();
+      SetState(OPOS_S_CLOSED);
+    }
+  });
+}
+
+int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
+  const std::string entry = "+CFiscalPrinterUnit::ClaimDevice(" + std::to_string(timeout) + ")\n";
+  return RunMethod(
+      "ClaimDevice",
+      [&] {
+        verifyOpened();
+        if (claimed()) return;
+        if (!claim_lock_.Acquire(timeout)) Fail(OPOS_E_TIMEOUT, 0, "Claim timeout");
+        if (OpenSerialPort() != 0) {
+          claim_lock_.Release();
+          Fail(OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
+        }
+        AttachPort();
+        const device::DeviceResult connected = Connect(timeout);
+        if (!connected.ok()) {
+          Disconnect();
+          CloseSerialPort();
+          SetState(OPOS_S_ERROR);
+          claim_lock_.Release();
+          Fail(connected);
+        }
+        ReadPrinterConfiguration();
+        std::lock_guard<std::mutex> lock(fields_mu_);
+        claimed_ = true;
+      },
+      &entry);
+}
+
+int32_t CFiscalPrinterUnit::ReleaseDevice() {
+  return RunMethod("ReleaseDevice", [this] {
+    if (!claimed()) Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
+    if (device_enabled()) SetDeviceEnabled(0);
+    Disconnect();
+    CloseSerialPort();
+    {
+      std::lock_guard<std::mutex> lock(fields_mu_);
+      claimed_ = false;
+    }
+    claim_lock_.Release();
+  });
+}
+
+void CFiscalPrinterUnit::SetDeviceEnabled(int32_t value) {
+  {
+    std::lock_guard<std::mutex> lock(fields_mu_);
+    device_enabled_ = value;
+  }
+  if (value != 0) {
+    const device::DeviceResult state = ReadPrinterState();
+    if (!state.ok()) SetResult(state.code, state.extended, state.text);
+  }
+  trace::Printf(trace::kLevelMethods, "EnableDevice = %d\n", value);
+}
+
+int32_t CFiscalPrinterUnit::ClearInput() {
+  return RunMethod("ClearInput", [this] { Fail(OPOS_E_ILLEGAL, 0, "Not supported"); });
+}
+
+int32_t CFiscalPrinterUnit::ClearInputProperties() {
+  return RunMethod("ClearInputProperties", [this] {
+    verifyOpenedClaimedEnabled();
+    std::lock_guard<std::mutex> lock(fields_mu_);
+    properties_.SetNumber(pidx::ErrorLevel, FPTR_EL_NONE);
+    properties_.SetNumber(pidx::ErrorOutID, 0);
+    properties_.SetNumber(pidx::ErrorState, 0);
+    properties_.SetNumber(pidx::ErrorStation, 0);
+  });
+}
+
+int32_t CFiscalPrinterUnit::ClearOutput() {
+  return RunMethod("ClearOutput", [this] {
+    verifyOpenedClaimedEnabled();
+    ClearOutputQueue();
+    events_.MarkDropErrors();
+  });
+}
+
+int32_t CFiscalPrinterUnit::clearError() {
+  return RunMethod("clearError", [this] {
+    verifyOpenedClaimedEnabled();
+    SetNumberProperty(pidx::ErrorLevel, FPTR_EL_NONE);
+  });
+}
+
+int32_t CFiscalPrinterUnit::COFreezeEvents(bool freeze) {
+  return RunMethod("COFreezeEvents", [&] {
+    verifyOpenedClaimedEnabled();
+    events_.Freeze(freeze);
+  });
+}
+
+int32_t CFiscalPrinterUnit::CompareFirmwareVersion(const std::string& /*firmware_file*/,
+                                                   int32_t* /*result*/) {
+  return RefuseNotSupported("CompareFirmwareVersion");
+}
+
+int32_t CFiscalPrinterUnit::ResetStatistics(const std::string& /*statistics*/) {
+  return RefuseNotSupported("ResetStatistics");
+}
+
+int32_t CFiscalPrinterUnit::RetrieveStatistics(std::string* /*statistics*/) {
+  return RefuseNotSupported("RetrieveStatistics");
+}
+
+int32_t CFiscalPrinterUnit::UpdateFirmware(const std::string& /*firmware_file*/) {
+  return RefuseNotSupported("UpdateFirmware");
+}
+
+int32_t CFiscalPrinterUnit::UpdateStatistics(const std::string& /*statistics*/) {
+  return RefuseNotSupported("UpdateStatistics");
+}
+
+int32_t CFiscalPrinterUnit::GetOpenResult() { return open_result(); }
+
+}  // namespace kelo::service

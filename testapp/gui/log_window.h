@@ -1,0 +1,37 @@
+// frmLog: the log window ("Opos Test Log Form"). It shows the test application's log
+// (testapp/core/log_model.h) in a read-only text box and offers Clear, Hide and SaveLog2File.
+// Like the original it hides itself whenever it loses the focus.
+#pragma once
+
+#include <QWidget>
+
+#include "testapp/core/log_model.h"
+#include "testapp/core/ui_seams.h"
+
+class QPlainTextEdit;
+
+namespace kelo::testapp {
+
+class frmLog : public QWidget {
+  Q_OBJECT
+ public:
+  // The window follows `log` from now on (it takes the model's line and clear listeners)
+  // until it is destroyed.
+  frmLog(LogModel& log, FileDialogs& dialogs, MessageBoxes& boxes, QWidget* parent = nullptr);
+  ~frmLog() override;
+
+  QPlainTextEdit* txtOposLog() const { return txtOposLog_; }
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void AppendLine(const QString& line);
+
+  LogModel& log_;
+  FileDialogs& dialogs_;
+  MessageBoxes& boxes_;
+  QPlainTextEdit* txtOposLog_;
+};
+
+}  // namespace kelo::testapp

@@ -1,0 +1,123 @@
+#include "testapp/gui/status_bar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include "control/opos_constants.h"
+#include "testapp/gui/indicator.h"
+
+namespace kelo::testapp {
+
+namespace opos = control::opos;
+
+std::optional<std::string> StatusUpdateLogText(int data) {
+  switch (data) {
+    case 0:
+      return "StatusUpdateEvent(0)";
+    case opos::PTR_SUE_COVER_OPEN:
+      return "StatusUpdateEvent(PtrSueCoverOpen)";
+    case opos::PTR_SUE_COVER_OK:
+      return "StatusUpdateEvent(PtrSueCoverOk)";
+    case opos::PTR_SUE_JRN_EMPTY:
+      return "StatusUpdateEvent(PtrSueJrnEmpty)";
+    case opos::PTR_SUE_JRN_NEAREMPTY:
+      return "StatusUpdateEvent(PtrSueJrnNearempty)";
+    case opos::PTR_SUE_JRN_PAPEROK:
+      return "StatusUpdateEvent(PtrSueJrnPaperok)";
+    case opos::PTR_SUE_REC_EMPTY:
+      return "StatusUpdateEvent(PtrSueRecEmpty)";
+    case opos::PTR_SUE_REC_NEAREMPTY:
+      return "StatusUpdateEvent(PtrSueRecNearempty)";
+    case opos::PTR_SUE_REC_PAPEROK:
+      return "StatusUpdateEvent(PtrSueRecPaperok)";
+    case opos::FPTR_SUE_IDLE:
+      return "StatusUpdateEvent(PtrSueIdle)";
+    default:
+      return std::nullopt;
+  }
+}
+
+namespace {
+
+QLabel* NewLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+}  // namespace
+
+frmStatusBar::frmStatusBar(QWidget* parent) : QFrame(parent) {
+  setObjectName(QStringLiteral("frmStatusBar"));
+  setFrameShape(QFrame::StyledPanel);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(6, 3, 6, 3);
+
+  auto addIndicator = [&](const char* shapeName, const char* labelName, const QString& caption,
+                          IndicatorShape** shape, QLabel** label) {
+    *shape = new IndicatorShape(this);
+    (*shape)->setObjectName(QString::fromLatin1(shapeName));
+    *label = NewLabel(labelName, caption, this);
+    (*label)->setMargin(2);
+    SetIndicatorColour(*shape, kColourGreen);
+    SetIndicatorColour(*label, kColourGreen);
+    layout->addWidget(*shape);
+    layout->addWidget(*label);
+    layout->addSpacing(8);
+  };
+  addIndicator("shpPaperNearEmpty", "lblPaperNearEmpty", QStringLiteral("Paper Near Empty"),
+               &shpPaperNearEmpty_, &lblPaperNearEmpty_);
+  addIndicator("shpPaperOut", "lblPaperOut", QStringLiteral("Paper Out"), &shpPaperOut_,
+               &lblPaperOut_);
+  addIndicator("shpCoverOpen", "lblCoverOpen", QStringLiteral("Cover Open"), &shpCoverOpen_,
+               &lblCoverOpen_);
+
+  lblErrorCode_ = NewLabel("lblErrorCode", QString(), this);
+  lblErrorCodeExt_ = NewLabel("lblErrorCodeExt", QString(), this);
+  lblErrorCodeDescription_ = NewLabel("lblErrorCodeDescription", QString(), this);
+  lblErrorCodeDescription_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  layout->addSpacing(12);
+  layout->addWidget(lblErrorCode_);
+  layout->addSpacing(8);
+  layout->addWidget(lblErrorCodeExt_);
+  layout->addSpacing(8);
+  layout->addWidget(lblErrorCodeDescription_, 1);
+}
+
+void frmStatusBar::ShowStatusUpdate(int data) {
+  switch (data) {
+    case opos::PTR_SUE_COVER_OPEN:
+      // Only the caption turns red; the shape keeps its colour.
+      SetIndicatorColour(lblCoverOpen_, kColourRed);
+      break;
+    case opos::PTR_SUE_COVER_OK:
+      SetIndicatorColour(shpCoverOpen_, kColourGreen);
+      SetIndicatorColour(lblCoverOpen_, kColourGreen);
+      break;
+    case opos::PTR_SUE_REC_EMPTY:
+      SetIndicatorColour(shpPaperOut_, kColourRed);
+      SetIndicatorColour(lblPaperOut_, kColourRed);
+      break;
+    case opos::PTR_SUE_REC_NEAREMPTY:
+      SetIndicatorColour(shpPaperNearEmpty_, kColourRed);
+      SetIndicatorColour(lblPaperNearEmpty_, kColourRed);
+      break;
+    case opos::PTR_SUE_REC_PAPEROK:
+      SetIndicatorColour(shpPaperOut_, kColourGreen);
+      SetIndicatorColour(shpPaperNearEmpty_, kColourGreen);
+      SetIndicatorColour(lblPaperOut_, kColourGreen);
+      SetIndicatorColour(lblPaperNearEmpty_, kColourGreen);
+      break;
+    default:
+      break;
+  }
+}
+
+void frmStatusBar::ShowError(const QString& code, const QString& extended,
+                             const QString& description) {
+  lblErrorCode_->setText(code);
+  lblErrorCodeExt_->setText(extended);
+  lblErrorCodeDescription_->setText(description);
+}
+
+}  // namespace kelo::testapp
