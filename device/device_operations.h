@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "device/device_command.h"
 #include "device/device_result.h"
 #include "device/fiscal_device.h"
 #include "device/unit_host.h"

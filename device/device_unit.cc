@@ -138,6 +138,10 @@ DeviceUnit::Wake DeviceUnit::WaitForWork(uint32_t period_ms) {
       sync_request_ = false;
       return Wake::kSync;
     }
+    if (periods_changed_) {
+      periods_changed_ = false;
+      return Wake::kReconfigured;
+    }
     uint32_t remaining = kInfinite;
     if (period_ms != kInfinite) {
       const uint32_t elapsed = platform::TicksSince(start, clock_.TickMs());
@@ -203,6 +207,7 @@ void DeviceUnit::WorkerMain() {
 
     switch (WaitForWork(period)) {
       case Wake::kStop:
+      case Wake::kReconfigured:
         break;
       case Wake::kSync:
         last = Last::kSync;
@@ -448,6 +453,10 @@ void DeviceUnit::SetPollingTimes(uint32_t polling, uint32_t after_sync, uint32_t
   polling_ = polling;
   after_sync_ = after_sync;
   after_async_ = after_async;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    periods_changed_ = true;
+  }
   worker_cv_.notify_all();
 }
 

@@ -141,7 +141,7 @@ class DeviceUnit {
   FiscalDevice& device() { return *device_; }
 
  private:
-  enum class Wake { kNone, kQueue, kSync, kStop };
+  enum class Wake { kNone, kQueue, kSync, kStop, kReconfigured };
 
   void WorkerMain();
   // Waits for work or the end of period_ms (kInfinite: no end) on the clock.
@@ -178,6 +178,7 @@ class DeviceUnit {
   bool sync_pending_ = false;  // a synchronous command is in the slot and not finished
   bool sync_done_ = false;
   bool stop_ = false;
+  bool periods_changed_ = false;  // SetPollingTimes: the current wait is re-timed
   bool worker_alive_ = false;
   DeviceCommand sync_command_;
   DeviceResult sync_result_;

@@ -367,14 +367,14 @@ int32_t FpuFiscalDevice::ReadModelName(std::string* name) {
 int32_t FpuFiscalDevice::ReadPrinterId(std::string* text) {
   link::FpuDeviceInfo info;
   int32_t r = ReadDeviceInfo(&info);
-  if (r == link::LINK_OK && text) *text = info.field2;
+  if (r == link::LINK_OK && text) *text = info.field4;
   return r;
 }
 
 int32_t FpuFiscalDevice::ReadFirmwareText(std::string* text) {
   link::FpuDeviceInfo info;
   int32_t r = ReadDeviceInfo(&info);
-  if (r == link::LINK_OK && text) *text = info.field3;
+  if (r == link::LINK_OK && text) *text = info.field2;
   return r;
 }
 

@@ -15,8 +15,8 @@ namespace kelo::device {
 inline constexpr int64_t kLastPollModeFirmware = 5035000;
 
 // Which fields of the device-information answer carry what.
-//   field1: model name; field2: printer identification; field3: firmware (its version
-//   number as decimal text).
+//   field1: model name; field2: firmware text; field3: firmware version number (decimal
+//   text, compared with kLastPollModeFirmware); field4: printer identification.
 class FpuFiscalDevice : public FiscalDeviceBase {
  public:
   explicit FpuFiscalDevice(platform::Clock& clock = platform::SystemClock());

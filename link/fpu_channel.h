@@ -96,16 +96,19 @@ class FpuChannel {
   std::mutex send_lock_;
   int32_t sequence_ = 0;
   std::atomic<int32_t> next_job_{'0'};  // commands of any thread draw job numbers
-  int32_t last_fatal_ = 0;
-  uint32_t last_status_ = 0;
-  int32_t last_reply_ = 0;
+  // Written under the command lock, read by GetLastStatus from any thread.
+  std::atomic<int32_t> last_fatal_{0};
+  std::atomic<uint32_t> last_status_{0};
+  std::atomic<int32_t> last_reply_{0};
   std::atomic<bool> poll_mode_{false};
   std::thread thread_;
   // Stop lock: guards the stop flag for the companion thread's wait, so Stop wakes it at once.
   std::mutex stop_lock_;
   std::condition_variable stop_signal_;
   bool stop_ = false;
-  // Trace lock: guards the trace sink, which the owner may swap from another thread.
+  // Trace lock: guards the trace sink, which the owner may swap from another thread. It is
+  // the innermost lock (taken inside the send lock); the sink must not call back into the
+  // channel.
   std::mutex trace_lock_;
   TraceSink trace_sink_;
   std::atomic<bool> trace_on_{false};

@@ -305,6 +305,17 @@ double RealField(std::string_view field) {
 
 // ---- FpuFrame -------------------------------------------------------------------------
 
+FpuFrame& FpuFrame::operator=(const FpuFrame& other) {
+  if (this == &other) return *this;
+  frame_kind_ = other.frame_kind_;
+  sequence_ = other.sequence_;
+  data_length_ = other.data_length_;
+  raw_length_ = other.raw_length_;
+  if (data_length_ > 0) std::memcpy(data_.data(), other.data_.data(), data_length_);
+  if (raw_length_ > 0) std::memcpy(raw_.data(), other.raw_.data(), raw_length_);
+  return *this;
+}
+
 int32_t FpuFrame::SetRawFrame(const uint8_t* bytes, size_t length) {
   if (length > raw_.size()) return LINK_E_PROTOCOL;
   if (length > 0) std::memcpy(raw_.data(), bytes, length);
@@ -334,6 +345,15 @@ int32_t FpuFrame::CopyDataPart(uint8_t* out, size_t capacity, size_t* length) co
 }
 
 // ---- FpuMessage -----------------------------------------------------------------------
+
+void FpuMessage::CopyMessage(const FpuMessage& other) {
+  if (this == &other) return;
+  opcode_ = other.opcode_;
+  job_ = other.job_;
+  payload_length_ = other.payload_length_;
+  separator_pending_ = other.separator_pending_;
+  if (payload_length_ > 0) std::memcpy(payload_.data(), other.payload_.data(), payload_length_);
+}
 
 void FpuMessage::Reset() {
   opcode_ = 0;

@@ -178,6 +178,9 @@ class FpuFrame {
  public:
   FpuFrame() = default;
   virtual ~FpuFrame() = default;
+  // Copies only the bytes in use: the buffers are large and mostly empty.
+  FpuFrame(const FpuFrame& other) { *this = other; }
+  FpuFrame& operator=(const FpuFrame& other);
 
   // Answers LINK_E_PROTOCOL when the bytes do not fit; the frame is then unchanged.
   int32_t SetRawFrame(const uint8_t* bytes, size_t length);
@@ -196,15 +199,25 @@ class FpuFrame {
  protected:
   int32_t frame_kind_ = 0;
   int32_t sequence_ = 0;
-  std::array<uint8_t, kMaxDataPart> data_{};
+  // Only the first data_length_ / raw_length_ bytes are meaningful; the rest is never read,
+  // so the buffers are left uninitialised to keep messages cheap to create.
+  std::array<uint8_t, kMaxDataPart> data_;
   size_t data_length_ = 0;
-  std::array<uint8_t, kMaxRawFrame> raw_{};
+  std::array<uint8_t, kMaxRawFrame> raw_;
   size_t raw_length_ = 0;
 };
 
 // A frame carrying opcode, job number and payload.
 class FpuMessage : public FpuFrame {
  public:
+  FpuMessage() = default;
+  FpuMessage(const FpuMessage& other) : FpuFrame(other) { CopyMessage(other); }
+  FpuMessage& operator=(const FpuMessage& other) {
+    FpuFrame::operator=(other);
+    CopyMessage(other);
+    return *this;
+  }
+
   // Clears opcode, job number and payload (a response's status fields stay).
   virtual void Reset();
   // Builds the data part and raw frame from the fields (commands only).
@@ -238,10 +251,11 @@ class FpuMessage : public FpuFrame {
 
  protected:
   int32_t AppendField(std::string_view text);
+  void CopyMessage(const FpuMessage& other);
 
   int32_t opcode_ = 0;
   int32_t job_ = 0;
-  std::array<uint8_t, kMaxPayload> payload_{};
+  std::array<uint8_t, kMaxPayload> payload_;  // first payload_length_ bytes meaningful
   size_t payload_length_ = 0;
   bool separator_pending_ = false;  // a field was appended; the next one needs 0x1F first
 };

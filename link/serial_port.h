@@ -90,8 +90,8 @@ class SerialPort {
   // already buffered, up to capacity, so a whole frame usually comes in one call. The wait
   // never exceeds limit_ms (the caller's own deadline). *got receives the number read.
   // Returns 0.
-  virtual int32_t ReadAvailable(uint8_t* buffer, uint32_t capacity, uint32_t wanted,
-                                uint32_t* got, uint32_t limit_ms = UINT32_MAX);
+  virtual int32_t ReadAvailable(uint8_t* buffer, uint32_t capacity, uint32_t wanted, uint32_t* got,
+                                uint32_t limit_ms = UINT32_MAX);
   // Discards received, unread input. Returns 0.
   virtual int32_t PurgeInput();
   // False when closed (pending untouched); otherwise true when nothing waits to be read.

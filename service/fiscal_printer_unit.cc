@@ -8,6 +8,13 @@
 
 namespace kelo::service {
 
+namespace {
+// The result the running method of this thread last wrote. The frame returns it rather than
+// re-reading the shared ResultCode, which a call on another thread may have overwritten in
+// the meantime.
+thread_local int32_t t_frame_result = 0;
+}  // namespace
+
 CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file)
     : automation::DispatchObject(MethodTable()),
       registry_file_(std::move(registry_file)),
@@ -53,7 +60,7 @@ int32_t CFiscalPrinterUnit::RunMethod(std::string_view name, const std::function
   } catch (const COposException& e) {
     SetResult(e.code(), e.extended(), e.text());
   }
-  const int32_t code = result_code();
+  const int32_t code = t_frame_result;
   trace::Printf(trace::kLevelMethods, "-CFiscalPrinterUnit::%.*s => %d\n",
                 static_cast<int>(name.size()), name.data(), code);
   return code;
@@ -80,6 +87,7 @@ int32_t CFiscalPrinterUnit::RefuseNotSupported(std::string_view name,
 }
 
 void CFiscalPrinterUnit::SetResult(int32_t code, int32_t extended, std::string text) {
+  t_frame_result = code;
   std::lock_guard<std::mutex> lock(fields_mu_);
   result_code_ = code;
   result_code_extended_ = extended;

@@ -88,8 +88,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
 int32_t CFiscalPrinterUnit::CloseService() {
   return RunMethod("CloseService", [this] {
     if (GetState() == OPOS_S_CLOSED) Fail(OPOS_E_ILLEGAL, 0, "Service already closed");
-    if (claimed()) ReleaseDevice();
-    if (result_code() == OPOS_SUCCESS) {
+    const int32_t released = claimed() ? ReleaseDevice() : OPOS_SUCCESS;
+    if (released == OPOS_SUCCESS) {
       events_.Stop();
       SetState(OPOS_S_CLOSED);
     }

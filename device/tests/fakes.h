@@ -343,13 +343,16 @@ class FakeDevice : public FiscalDeviceBase {
       cv_.wait(l, [&] { return held_.count(name) == 0; });
       waiting_.erase(name);
     }
+    int32_t result = 0;
     if (auto it = fail_once_.find(name); it != fail_once_.end()) {
-      int32_t r = it->second;
+      result = it->second;
       fail_once_.erase(it);
-      return r;
+    } else if (auto f = fail_.find(name); f != fail_.end()) {
+      result = f->second;
     }
-    if (auto it = fail_.find(name); it != fail_.end()) return it->second;
-    return 0;
+    l.unlock();
+    RefreshStatus();  // as every command of a real device does
+    return result;
   }
 
   std::mutex mu_;

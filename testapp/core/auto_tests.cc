@@ -13,7 +13,9 @@ constexpr Currency Cy(int64_t units, int64_t hundredths = 0) {
   return units * 10000 + hundredths * 100;
 }
 
-std::string Item(int n) { return "TEST ITEM " + std::to_string(n); }
+std::string Item(int n) {
+  return "TEST ITEM " + std::to_string(n);
+}
 
 void UpdateStatus(AutoTestContext& ctx) {
   if (ctx.update_status) ctx.update_status();
@@ -101,8 +103,10 @@ int32_t FullReceipt(AutoTestContext& ctx, bool credit_note) {
   const struct {
     Currency payment;
     const char* description;
-  } payments[] = {{Cy(8), "0"},     {Cy(0, 50), "1"}, {Cy(0, 50), "2"}, {Cy(0, 60), "3"},
-                  {Cy(0, 70), "4"}, {Cy(0, 80), "5"}, {Cy(0, 90), "6"}, {Cy(0, 40), "7"},
+  } payments[] = {{Cy(8), "0"},     {Cy(0, 50), "1"},
+                  {Cy(0, 50), "2"}, {Cy(0, 60), "3"},
+                  {Cy(0, 70), "4"}, {Cy(0, 80), "5"},
+                  {Cy(0, 90), "6"}, {Cy(0, 40), "7"},
                   {Cy(0, 30), "8"}, {credit_note ? Cy(30) : Cy(20), "9"}};
   for (const auto& p : payments) rc = w.PrintRecTotal(total, p.payment, p.description);
   // 17.
@@ -134,23 +138,29 @@ int32_t PrintNonFiscalLines(AutoTestContext& ctx) {
 
 }  // namespace
 
-int32_t FullFiscalTicket(AutoTestContext& ctx) { return FullReceipt(ctx, false); }
-int32_t FullCreditNote(AutoTestContext& ctx) { return FullReceipt(ctx, true); }
+int32_t FullFiscalTicket(AutoTestContext& ctx) {
+  return FullReceipt(ctx, false);
+}
+int32_t FullCreditNote(AutoTestContext& ctx) {
+  return FullReceipt(ctx, true);
+}
 
 std::vector<std::string> NonFiscalTestLines() {
   const std::string esc = "\x1b";
-  std::vector<std::string> lines{
-      "THE QUICK BROWN FOX JUMPS OVER\r\nTHE LAZY DOG'S BACK", esc + "|2CDouble width",
-      esc + "|3CDouble height", esc + "|5CHalf height", esc + "|6CFramed"};
-  for (const char* code : {"14007817504598", "226443247343", "2641223", "301234567",
-                           "41234567890"}) {
+  std::vector<std::string> lines{"THE QUICK BROWN FOX JUMPS OVER\r\nTHE LAZY DOG'S BACK",
+                                 esc + "|2CDouble width", esc + "|3CDouble height",
+                                 esc + "|5CHalf height", esc + "|6CFramed"};
+  for (const char* code :
+       {"14007817504598", "226443247343", "2641223", "301234567", "41234567890"}) {
     lines.push_back(esc + "|" + std::to_string(std::string(code).size()) + "R" + code);
   }
   lines.push_back(esc + "|1B");
   return lines;
 }
 
-int32_t SimpleNonFiscalTicket(AutoTestContext& ctx) { return PrintNonFiscalLines(ctx); }
+int32_t SimpleNonFiscalTicket(AutoTestContext& ctx) {
+  return PrintNonFiscalLines(ctx);
+}
 
 int32_t FullNonFiscalTicket(AutoTestContext& ctx) {
   clsFprtWrapper& w = ctx.wrapper;

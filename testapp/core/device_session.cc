@@ -8,7 +8,9 @@
 namespace kelo::testapp {
 
 namespace {
-std::string N(int32_t v) { return std::to_string(v); }
+std::string N(int32_t v) {
+  return std::to_string(v);
+}
 }  // namespace
 
 StatusTexts UpdateStatus(clsFprtWrapper& wrapper, MessageBoxes& boxes) {
@@ -73,19 +75,17 @@ std::optional<std::string> StatusUpdateLogText(int32_t data) {
 
 void HandleErrorEvent(LogModel& log, MessageBoxes& boxes, int32_t code, int32_t extended,
                       int32_t& response) {
-  response = boxes.AskRetryCancel(ErrorEventBoxText(code, extended))
-                 ? control::opos::OPOS_ER_RETRY
-                 : control::opos::OPOS_ER_CLEAR;
+  response = boxes.AskRetryCancel(ErrorEventBoxText(code, extended)) ? control::opos::OPOS_ER_RETRY
+                                                                     : control::opos::OPOS_ER_CLEAR;
   log.AddToLog(ErrorEventLogText(code, extended, response));
 }
 
 void InstallEventLogging(control::FiscalPrinter& control, LogModel& log, MessageBoxes& boxes) {
-  control.SetErrorHandler([&log, &boxes](int32_t code, int32_t extended, int32_t,
-                                         int32_t& response) {
-    HandleErrorEvent(log, boxes, code, extended, response);
-  });
-  control.SetOutputCompleteHandler(
-      [&log](int32_t id) { log.AddToLog(OutputCompleteLogText(id)); });
+  control.SetErrorHandler(
+      [&log, &boxes](int32_t code, int32_t extended, int32_t, int32_t& response) {
+        HandleErrorEvent(log, boxes, code, extended, response);
+      });
+  control.SetOutputCompleteHandler([&log](int32_t id) { log.AddToLog(OutputCompleteLogText(id)); });
   control.SetStatusUpdateHandler([&log](int32_t data) {
     if (auto text = StatusUpdateLogText(data)) log.AddToLog(*text);
   });
@@ -96,8 +96,8 @@ const std::vector<std::string>& DeviceSession::DefaultAcceptedNames() {
   return names;
 }
 
-DeviceSession::DeviceSession(clsFprtWrapper& wrapper, MessageBoxes& boxes,
-                             std::string device_name, std::vector<std::string> accepted_names)
+DeviceSession::DeviceSession(clsFprtWrapper& wrapper, MessageBoxes& boxes, std::string device_name,
+                             std::vector<std::string> accepted_names)
     : wrapper_(wrapper),
       boxes_(boxes),
       device_name_(std::move(device_name)),

@@ -31,8 +31,7 @@ StatusTexts UpdateStatus(clsFprtWrapper& wrapper, MessageBoxes& boxes);
 
 // Event texts of the main window.
 std::string ErrorEventBoxText(int32_t result_code, int32_t result_code_extended);
-std::string ErrorEventLogText(int32_t result_code, int32_t result_code_extended,
-                              int32_t response);
+std::string ErrorEventLogText(int32_t result_code, int32_t result_code_extended, int32_t response);
 std::string OutputCompleteLogText(int32_t output_id);
 // nullopt for the status values the window does not log.
 std::optional<std::string> StatusUpdateLogText(int32_t data);
@@ -53,9 +52,9 @@ class DeviceSession {
   static const std::vector<std::string>& DefaultAcceptedNames();
 
   struct Hooks {
-    std::function<void()> open_succeeded;  // start tmrUpdateControls
-    std::function<void()> closing;         // stop tmrUpdateControls
-    std::function<void()> enabled;         // refill the VAT and payment lists
+    std::function<void()> open_succeeded;            // start tmrUpdateControls
+    std::function<void()> closing;                   // stop tmrUpdateControls
+    std::function<void()> enabled;                   // refill the VAT and payment lists
     std::function<void(const StatusTexts&)> status;  // paint the status labels
   };
 

@@ -7,12 +7,24 @@ namespace kelo::testapp {
 
 namespace {
 
-std::string Q(const std::string& text) { return "\"" + text + "\""; }
-std::string A(Currency amount) { return FormatAmount(amount); }
-std::string T(int32_t type) { return AdjustmentTypeName(type); }
-std::string V(int32_t value) { return ValueText(value); }
-std::string V(bool value) { return ValueText(value); }
-std::string V(const std::string& value) { return ValueText(std::string_view(value)); }
+std::string Q(const std::string& text) {
+  return "\"" + text + "\"";
+}
+std::string A(Currency amount) {
+  return FormatAmount(amount);
+}
+std::string T(int32_t type) {
+  return AdjustmentTypeName(type);
+}
+std::string V(int32_t value) {
+  return ValueText(value);
+}
+std::string V(bool value) {
+  return ValueText(value);
+}
+std::string V(const std::string& value) {
+  return ValueText(std::string_view(value));
+}
 
 }  // namespace
 
@@ -165,8 +177,8 @@ int32_t clsFprtWrapper::PrintPeriodicTotalsReport(const std::string& date1,
 int32_t clsFprtWrapper::PrintRecItem(const std::string& description, Currency price,
                                      int32_t quantity, int32_t vat_info, Currency unit_price,
                                      const std::string& unit_name) {
-  Record("F_PrintRecItem$" + description + "$" + A(price) + "$" + V(quantity) + "$" +
-         V(vat_info) + "$" + A(unit_price) + "$" + unit_name);
+  Record("F_PrintRecItem$" + description + "$" + A(price) + "$" + V(quantity) + "$" + V(vat_info) +
+         "$" + A(unit_price) + "$" + unit_name);
   const int32_t rc =
       control_.PrintRecItem(description, price, quantity, vat_info, unit_price, unit_name);
   return Finish("PrintRecItem", rc,
@@ -187,15 +199,15 @@ int32_t clsFprtWrapper::PrintRecItemAdjustment(int32_t adjustment_type,
 }
 
 int32_t clsFprtWrapper::PrintRecItemAdjustmentVoid(int32_t adjustment_type,
-                                                   const std::string& description,
-                                                   Currency amount, int32_t vat_info) {
+                                                   const std::string& description, Currency amount,
+                                                   int32_t vat_info) {
   Record("F_PrintRecItemAdjustmentVoid$" + V(adjustment_type) + "$" + description + "$" +
          A(amount) + "$" + V(vat_info));
   const int32_t rc =
       control_.PrintRecItemAdjustmentVoid(adjustment_type, description, amount, vat_info);
   return Finish("PrintRecItemAdjustmentVoid", rc,
-                "PrintRecItemAdjustmentVoid(" + T(adjustment_type) + ", " + Q(description) +
-                    ", " + A(amount) + ", " + V(vat_info) + ")");
+                "PrintRecItemAdjustmentVoid(" + T(adjustment_type) + ", " + Q(description) + ", " +
+                    A(amount) + ", " + V(vat_info) + ")");
 }
 
 int32_t clsFprtWrapper::PrintRecItemVoid(const std::string& description, Currency price,
@@ -206,8 +218,8 @@ int32_t clsFprtWrapper::PrintRecItemVoid(const std::string& description, Currenc
   const int32_t rc =
       control_.PrintRecItemVoid(description, price, quantity, vat_info, unit_price, unit_name);
   return Finish("PrintRecItemVoid", rc,
-                "PrintRecItemVoid(" + Q(description) + ", " + A(price) + ", " + V(quantity) +
-                    ", " + V(vat_info) + ", " + A(unit_price) + ", " + V(unit_name) + ")");
+                "PrintRecItemVoid(" + Q(description) + ", " + A(price) + ", " + V(quantity) + ", " +
+                    V(vat_info) + ", " + A(unit_price) + ", " + V(unit_name) + ")");
 }
 
 int32_t clsFprtWrapper::PrintRecMessage(const std::string& message) {
@@ -235,9 +247,9 @@ int32_t clsFprtWrapper::PrintRecRefundVoid(const std::string& description, Curre
                                            int32_t vat_info) {
   Record("F_PrintRecRefundVoid$" + description + "$" + A(amount) + "$" + V(vat_info));
   const int32_t rc = control_.PrintRecRefundVoid(description, amount, vat_info);
-  return Finish("PrintRecRefundVoid", rc,
-                "PrintRecRefundVoid(" + Q(description) + ", " + A(amount) + ", " + V(vat_info) +
-                    ")");
+  return Finish(
+      "PrintRecRefundVoid", rc,
+      "PrintRecRefundVoid(" + Q(description) + ", " + A(amount) + ", " + V(vat_info) + ")");
 }
 
 int32_t clsFprtWrapper::PrintRecSubtotal(Currency amount) {
@@ -253,8 +265,8 @@ int32_t clsFprtWrapper::PrintRecSubtotalAdjustment(int32_t adjustment_type,
          A(amount));
   const int32_t rc = control_.PrintRecSubtotalAdjustment(adjustment_type, description, amount);
   return Finish("PrintRecSubtotalAdjustment", rc,
-                "PrintRecSubtotalAdjustment(" + T(adjustment_type) + ", " + Q(description) +
-                    ", " + A(amount) + ")");
+                "PrintRecSubtotalAdjustment(" + T(adjustment_type) + ", " + Q(description) + ", " +
+                    A(amount) + ")");
 }
 
 int32_t clsFprtWrapper::PrintRecSubtotalAdjustVoid(int32_t adjustment_type, Currency amount) {
@@ -335,8 +347,7 @@ int32_t clsFprtWrapper::SetTrailerLine(int32_t line_number, const std::string& t
   Record("F_SetTrailerLine$" + V(line_number) + "$" + text + "$" + V(double_width));
   const int32_t rc = control_.SetTrailerLine(line_number, text, double_width);
   return Finish("SetTrailerLine", rc,
-                "SetTrailerLine(" + V(line_number) + ", " + Q(text) + ", " + V(double_width) +
-                    ")");
+                "SetTrailerLine(" + V(line_number) + ", " + Q(text) + ", " + V(double_width) + ")");
 }
 
 int32_t clsFprtWrapper::SetVatTable() {

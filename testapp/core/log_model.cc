@@ -53,7 +53,8 @@ bool LogModel::SaveToFile(const std::string& path, std::string* error) const {
 }
 
 void LogModel::SaveLog2File(FileDialogs& dialogs, MessageBoxes& boxes) const {
-  const std::string path = dialogs.SaveFileDialog("Select the output log file", "Log files|*.log", "");
+  const std::string path =
+      dialogs.SaveFileDialog("Select the output log file", "Log files|*.log", "");
   if (path.empty()) return;
   std::string error;
   if (!SaveToFile(path, &error)) boxes.ShowMessage(error);

@@ -22,7 +22,9 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return out;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -32,7 +34,9 @@ std::string EscapeForLog(std::string_view text) {
   return ReplaceAll(out, "\n", "[LF]");
 }
 
-std::string ExpandEscapes(std::string_view text) { return ReplaceAll(text, "[ESC]", "\x1b"); }
+std::string ExpandEscapes(std::string_view text) {
+  return ReplaceAll(text, "[ESC]", "\x1b");
+}
 
 std::string UnescapeLogMarks(std::string_view text) {
   std::string out = ReplaceAll(text, "[LF]", "\n");
@@ -102,8 +106,12 @@ control::Currency ParseAmount(std::string_view text, MessageBoxes& boxes) {
   return 0;
 }
 
-std::string ValueText(bool value) { return value ? "True" : "False"; }
-std::string ValueText(int32_t value) { return std::to_string(value); }
+std::string ValueText(bool value) {
+  return value ? "True" : "False";
+}
+std::string ValueText(int32_t value) {
+  return std::to_string(value);
+}
 std::string ValueText(std::string_view value) {
   size_t begin = 0, end = value.size();
   while (begin < end && value[begin] == ' ') ++begin;

@@ -37,6 +37,8 @@ std::string ValueText(bool value);
 std::string ValueText(int32_t value);
 std::string ValueText(std::string_view value);
 // Keeps a literal from choosing the Boolean form.
-inline std::string ValueText(const char* value) { return ValueText(std::string_view(value)); }
+inline std::string ValueText(const char* value) {
+  return ValueText(std::string_view(value));
+}
 
 }  // namespace kelo::testapp

@@ -46,12 +46,18 @@ frmEscSequences::frmEscSequences(QWidget* parent) : QDialog(parent) {
     const char* code;
   };
   static constexpr Fixed kFixed[] = {
-      {"cmdNormalMode", "Normal Mode", "|1C"},   {"cmdDoubleWidth", "Double Width", "|2C"},
-      {"cmdDoubleHeight", "Double Height", "|3C"}, {"cmdHalfHeight", "Half Height", "|5C"},
-      {"cmdBoxedText", "Boxed Text", "|6C"},     {"cmdCenterJust", "Center Just", "|cA"},
-      {"cmdLeftJust", "Left Just", "|lA"},       {"cmdRightJust", "Right Just", "|rA"},
-      {"cmdRotateLeft", "Rotate Left", "|lR"},   {"cmdRotateRight", "Rotate Right", "|rR"},
-      {"cmdRotateUp", "Rotate Up", "|uR"},       {"cmdRotateDown", "Rotate Down", "|dR"},
+      {"cmdNormalMode", "Normal Mode", "|1C"},
+      {"cmdDoubleWidth", "Double Width", "|2C"},
+      {"cmdDoubleHeight", "Double Height", "|3C"},
+      {"cmdHalfHeight", "Half Height", "|5C"},
+      {"cmdBoxedText", "Boxed Text", "|6C"},
+      {"cmdCenterJust", "Center Just", "|cA"},
+      {"cmdLeftJust", "Left Just", "|lA"},
+      {"cmdRightJust", "Right Just", "|rA"},
+      {"cmdRotateLeft", "Rotate Left", "|lR"},
+      {"cmdRotateRight", "Rotate Right", "|rR"},
+      {"cmdRotateUp", "Rotate Up", "|uR"},
+      {"cmdRotateDown", "Rotate Down", "|dR"},
       {"cmdBlink", "Blink", "|K"},
   };
   int row = 1;

@@ -59,7 +59,8 @@ frmLog::frmLog(LogModel& log, FileDialogs& dialogs, MessageBoxes& boxes, QWidget
     if (QThread::currentThread() == thread()) {
       AppendLine(text);
     } else {
-      QMetaObject::invokeMethod(this, [this, text] { AppendLine(text); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, text] { AppendLine(text); }, Qt::QueuedConnection);
     }
   });
   log_.SetClearedListener([this] {
@@ -76,7 +77,9 @@ frmLog::~frmLog() {
   log_.SetClearedListener({});
 }
 
-void frmLog::AppendLine(const QString& line) { txtOposLog_->appendPlainText(line); }
+void frmLog::AppendLine(const QString& line) {
+  txtOposLog_->appendPlainText(line);
+}
 
 void frmLog::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);

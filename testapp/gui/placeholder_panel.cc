@@ -5,8 +5,7 @@
 
 namespace kelo::testapp {
 
-PlaceholderPanel::PlaceholderPanel(const QString& formName, const QString& caption,
-                                   QWidget* parent)
+PlaceholderPanel::PlaceholderPanel(const QString& formName, const QString& caption, QWidget* parent)
     : QWidget(parent) {
   setObjectName(formName);
   setWindowTitle(caption);

@@ -12,7 +12,9 @@ namespace {
 // keeps the title bar empty as the boxes of the original program were.
 const QString kNoTitle = QStringLiteral(" ");
 
-QString Trimmed(const QString& path) { return path.trimmed(); }
+QString Trimmed(const QString& path) {
+  return path.trimmed();
+}
 
 }  // namespace
 

@@ -10,33 +10,6 @@ namespace kelo::testapp {
 
 namespace opos = control::opos;
 
-std::optional<std::string> StatusUpdateLogText(int data) {
-  switch (data) {
-    case 0:
-      return "StatusUpdateEvent(0)";
-    case opos::PTR_SUE_COVER_OPEN:
-      return "StatusUpdateEvent(PtrSueCoverOpen)";
-    case opos::PTR_SUE_COVER_OK:
-      return "StatusUpdateEvent(PtrSueCoverOk)";
-    case opos::PTR_SUE_JRN_EMPTY:
-      return "StatusUpdateEvent(PtrSueJrnEmpty)";
-    case opos::PTR_SUE_JRN_NEAREMPTY:
-      return "StatusUpdateEvent(PtrSueJrnNearempty)";
-    case opos::PTR_SUE_JRN_PAPEROK:
-      return "StatusUpdateEvent(PtrSueJrnPaperok)";
-    case opos::PTR_SUE_REC_EMPTY:
-      return "StatusUpdateEvent(PtrSueRecEmpty)";
-    case opos::PTR_SUE_REC_NEAREMPTY:
-      return "StatusUpdateEvent(PtrSueRecNearempty)";
-    case opos::PTR_SUE_REC_PAPEROK:
-      return "StatusUpdateEvent(PtrSueRecPaperok)";
-    case opos::FPTR_SUE_IDLE:
-      return "StatusUpdateEvent(PtrSueIdle)";
-    default:
-      return std::nullopt;
-  }
-}
-
 namespace {
 
 QLabel* NewLabel(const char* name, const QString& text, QWidget* parent) {

@@ -1,20 +1,15 @@
 // frmStatusBar: the paper and cover indicators and the error labels along the bottom of the
-// main window, and the reaction to the control object's StatusUpdateEvent.
+// main window, and how a StatusUpdateEvent changes the indicators (its log text is the shared
+// StatusUpdateLogText of testapp/core/device_session.h).
 #pragma once
 
 #include <QFrame>
-#include <optional>
-#include <string>
 
 class QLabel;
 
 namespace kelo::testapp {
 
 class IndicatorShape;
-
-// The log text of a StatusUpdateEvent ("StatusUpdateEvent(PtrSueCoverOpen)", ...), or nothing
-// for the values the application does not log.
-std::optional<std::string> StatusUpdateLogText(int data);
 
 class frmStatusBar : public QFrame {
   Q_OBJECT

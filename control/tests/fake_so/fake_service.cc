@@ -105,7 +105,11 @@ class FakeService : public automation::DispatchObject {
         break;
     }
     std::lock_guard<std::mutex> lock(state_->mutex);
-    const int32_t rc = state_->next_result;
+    int32_t rc = state_->next_result;
+    if (rc == 0) {
+      auto it = state_->results_by_method.find(std::string(kServiceMethodNames[id - 1]));
+      if (it != state_->results_by_method.end()) rc = it->second;
+    }
     state_->numbers[opos::PIDX_ResultCode] = rc;
     state_->numbers[opos::PIDX_ResultCodeExtended] = state_->next_extended;
     state_->strings[opos::PIDX_ErrorString] = state_->next_error;
@@ -168,6 +172,7 @@ void FakeServiceState::Reset() {
   calls.clear();
   next_result = next_extended = 0;
   next_error.clear();
+  results_by_method.clear();
   open_service_result = 0;
   numbers.clear();
   strings.clear();

@@ -24,6 +24,9 @@ struct FakeServiceState {
   int32_t next_result = 0;
   int32_t next_extended = 0;
   std::string next_error;
+  // Results by method name (as in the service table) for every call of that method, used
+  // when no next_result is pending.
+  std::map<std::string, int32_t> results_by_method;
   // Result of OpenService.
   int32_t open_service_result = 0;
   // Property store by OPOS index.

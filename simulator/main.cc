@@ -1,0 +1,111 @@
+// kelofpu-sim: the printer simulator as a program.
+//
+//   kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC] [--seed N]
+//
+// Prints one line "kelofpu-sim ready PATH -> /dev/pts/N" on standard output once the line is
+// served, then runs until SIGTERM or SIGINT, removes PATH and exits 0. A bad command line,
+// fault specification or state file exits 2 with a message on standard error.
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "simulator/simulator.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC] "
+    "[--seed N]\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "kelofpu-sim: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned long long* out) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+  if (errno || *end || v > max) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kelo::sim::SimulatorOptions options;
+  std::string link;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (i + 1 >= argc) return Fail("option " + arg + " needs a value");
+    const std::string value = argv[++i];
+    unsigned long long n = 0;
+    if (arg == "--link") {
+      link = value;
+    } else if (arg == "--paper") {
+      options.paper_file = value;
+    } else if (arg == "--state") {
+      options.state_file = value;
+    } else if (arg == "--baud") {
+      if (!ParseUnsigned(value, 4000000, &n) || n < 50) {
+        return Fail("--baud needs a line speed from 50 to 4000000, not \"" + value + "\"");
+      }
+      options.baud = static_cast<uint32_t>(n);
+    } else if (arg == "--seed") {
+      if (!ParseUnsigned(value, UINT64_MAX, &n)) {
+        return Fail("--seed needs a non-negative whole number, not \"" + value + "\"");
+      }
+      options.seed = n;
+    } else if (arg == "--faults") {
+      std::string error;
+      if (!kelo::sim::ParseFaultSpec(value, &options.faults, &error)) return Fail(error);
+    } else {
+      return Fail("unknown option " + arg);
+    }
+  }
+  if (link.empty()) return Fail("--link PATH is required");
+
+  // The printer's clock starts at the host's local time and runs.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  options.start_time = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                        local.tm_hour,        local.tm_min,     local.tm_sec};
+  options.clock_running = true;
+
+  // Signals are taken by sigwait below; every thread inherits the blocked mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  kelo::sim::Simulator simulator(options);
+  std::string error;
+  if (!simulator.Start(&error)) {
+    std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (!simulator.LinkAt(link, &error)) {
+    std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
+    simulator.Stop();
+    return 2;
+  }
+  std::printf("kelofpu-sim ready %s -> %s\n", link.c_str(), simulator.slave_path().c_str());
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&signals, &received);
+  simulator.Stop();  // joins the serving thread, saves the state, removes the link
+  return 0;
+}

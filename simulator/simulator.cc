@@ -1,0 +1,298 @@
+#include "simulator/simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <future>
+
+#include "simulator/state_file.h"
+
+namespace kelo::sim {
+namespace {
+
+int64_t NowMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+}  // namespace
+
+Simulator::Simulator(SimulatorOptions options)
+    : options_(std::move(options)),
+      ticks_(options_.ticks ? *options_.ticks : steady_),
+      printer_(std::make_unique<Printer>(ticks_, options_.profile)),
+      faults_(options_.faults, options_.seed),
+      server_(std::make_unique<FrameServer>(*printer_, faults_, ticks_)) {
+  printer_->clock().Set(options_.start_time);
+  printer_->clock().SetRunning(options_.clock_running);
+}
+
+Simulator::~Simulator() { Stop(); }
+
+bool Simulator::Prepare(std::string* error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!options_.state_file.empty()) {
+    struct stat st;
+    if (::stat(options_.state_file.c_str(), &st) == 0) {
+      if (!LoadState(*printer_, options_.state_file, error)) return false;
+      // A running clock is the host's: the printer's battery clock went on while it was off.
+      if (options_.clock_running) printer_->clock().Set(options_.start_time);
+    } else if (errno != ENOENT) {
+      *error = Errno("cannot read " + options_.state_file);
+      return false;
+    }
+  }
+  if (!options_.paper_file.empty() && !printer_->paper().MirrorTo(options_.paper_file, error)) {
+    return false;
+  }
+  saved_mutations_ = printer_->mutations();
+  last_save_tick_ = ticks_.TickMs();
+  wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_fd_ < 0) {
+    *error = Errno("eventfd");
+    return false;
+  }
+  return true;
+}
+
+bool Simulator::Start(std::string* error) {
+  if (running()) {
+    *error = "the simulator is already running";
+    return false;
+  }
+  if (!Prepare(error)) return false;
+  termios raw;
+  std::memset(&raw, 0, sizeof raw);
+  ::cfmakeraw(&raw);
+  raw.c_cflag |= CLOCAL | CREAD;
+  ::cfsetspeed(&raw, B9600);
+  char name[256] = {};
+  if (::openpty(&master_fd_, &slave_fd_, name, &raw, nullptr) != 0) {
+    *error = Errno("openpty");
+    return false;
+  }
+  ::fcntl(master_fd_, F_SETFD, FD_CLOEXEC);
+  ::fcntl(slave_fd_, F_SETFD, FD_CLOEXEC);
+  own_master_ = true;
+  slave_path_ = name;
+  return StartOnFd(master_fd_, error);
+}
+
+bool Simulator::StartOnFd(int fd, std::string* error) {
+  if (running()) {
+    *error = "the simulator is already running";
+    return false;
+  }
+  if (wake_fd_ < 0 && !Prepare(error)) return false;
+  master_fd_ = fd;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+    *error = Errno("cannot make the line non-blocking");
+    return false;
+  }
+  stop_ = false;
+  std::promise<void> ready;
+  std::future<void> is_ready = ready.get_future();
+  thread_ = std::thread([this, signal = std::move(ready)]() mutable {
+    signal.set_value();  // the descriptors are set up: the line is served from here on
+    Serve();
+  });
+  if (is_ready.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    *error = "the serving thread did not start";
+    Stop();
+    return false;
+  }
+  ready_ = true;
+  return true;
+}
+
+bool Simulator::LinkAt(const std::string& path, std::string* error) {
+  if (slave_path_.empty()) {
+    *error = "no pseudo-terminal to link to";
+    return false;
+  }
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      *error = path + " exists and is not a symbolic link; not replacing it";
+      return false;
+    }
+    ::unlink(path.c_str());  // a link left behind by an earlier run
+  }
+  if (::symlink(slave_path_.c_str(), path.c_str()) != 0) {
+    *error = Errno("cannot link " + path);
+    return false;
+  }
+  link_path_ = path;
+  return true;
+}
+
+void Simulator::Stop() {
+  if (thread_.joinable()) {
+    stop_ = true;
+    const uint64_t one = 1;
+    if (::write(wake_fd_, &one, sizeof one) < 0) {
+      // The eventfd cannot be full after one write; the thread also checks stop_ every poll.
+    }
+    thread_.join();
+    MaybeSave(true);
+  }
+  if (!link_path_.empty()) {
+    ::unlink(link_path_.c_str());
+    link_path_.clear();
+  }
+  if (own_master_ && master_fd_ >= 0) ::close(master_fd_);
+  if (slave_fd_ >= 0) ::close(slave_fd_);
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+  master_fd_ = slave_fd_ = wake_fd_ = -1;
+  own_master_ = false;
+  ready_ = false;
+}
+
+void Simulator::MaybeSave(bool force) {
+  if (options_.state_file.empty()) return;
+  std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
+  if (force) lock.lock();
+  // Saved at most once a second while running, and only between documents: an open
+  // receipt is not fiscal memory yet (a restart voids it, as a power failure would).
+  const bool changed = printer_->mutations() != saved_mutations_;
+  const bool due = force || platform::TicksSince(last_save_tick_, ticks_.TickMs()) >= 1000;
+  if (!changed || !due || (!force && printer_->model().document_open())) return;
+  std::string error;
+  if (!sim::SaveState(*printer_, options_.state_file, &error)) {
+    std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
+    return;
+  }
+  saved_mutations_ = printer_->mutations();
+  last_save_tick_ = ticks_.TickMs();
+}
+
+bool Simulator::SleepOrStop(int64_t micros) {
+  if (micros <= 0) return !stop_;
+  pollfd p{wake_fd_, POLLIN, 0};
+  const int ms = static_cast<int>((micros + 999) / 1000);
+  ::poll(&p, 1, ms);
+  return !stop_;
+}
+
+void Simulator::WriteOut(const std::vector<uint8_t>& bytes) {
+  const int64_t byte_us = options_.baud > 0 ? 10000000 / options_.baud : 0;
+  const int64_t start = NowMicros();
+  size_t sent = 0;
+  while (sent < bytes.size() && !stop_) {
+    size_t allowed = bytes.size();
+    if (byte_us > 0) {
+      allowed = std::min<size_t>(bytes.size(),
+                                 static_cast<size_t>((NowMicros() - start) / byte_us) + 1);
+    }
+    while (sent < allowed) {
+      const ssize_t n = ::write(master_fd_, bytes.data() + sent, allowed - sent);
+      if (n > 0) {
+        sent += static_cast<size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EAGAIN) {
+        // Nobody reads the line: wait a while, then let the answer go as a real line would.
+        pollfd p[2] = {{master_fd_, POLLOUT, 0}, {wake_fd_, POLLIN, 0}};
+        if (::poll(p, 2, 1000) <= 0 || p[1].revents || !(p[0].revents & POLLOUT)) return;
+        continue;
+      }
+      return;
+    }
+    if (sent < bytes.size() && !SleepOrStop(start + static_cast<int64_t>(sent) * byte_us -
+                                            NowMicros())) {
+      return;
+    }
+  }
+}
+
+void Simulator::Serve() {
+  std::vector<uint8_t> in(4096);
+  std::vector<uint8_t> out;
+  const int64_t byte_us = options_.baud > 0 ? 10000000 / options_.baud : 0;
+  while (!stop_) {
+    pollfd p[2] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+    const int r = ::poll(p, 2, 200);
+    if (r < 0 && errno != EINTR) break;
+    if (stop_ || (r > 0 && p[1].revents)) break;
+    if (r > 0 && (p[0].revents & POLLNVAL)) break;
+    if (r > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+      const ssize_t n = ::read(master_fd_, in.data(), in.size());
+      if (n > 0) {
+        if (byte_us > 0) {
+          // The bytes are on the line for as long as a real line takes to carry them.
+          const int64_t now = NowMicros();
+          line_free_at_us_ = std::max(line_free_at_us_, now) + n * byte_us;
+          if (!SleepOrStop(line_free_at_us_ - now)) break;
+        }
+        out.clear();
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          server_->OnBytes(in.data(), static_cast<size_t>(n), &out);
+        }
+        if (!out.empty()) WriteOut(out);
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        // The other end went away (socket pair) or has no reader yet: look again shortly.
+        if (!SleepOrStop(20000)) break;
+      }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    MaybeSave(false);
+  }
+}
+
+std::vector<std::string> Simulator::PaperLines() {
+  return printer([](Printer& p) { return p.paper().Lines(); });
+}
+std::string Simulator::PaperText() {
+  return printer([](Printer& p) { return p.paper().Text(); });
+}
+size_t Simulator::PaperMark() {
+  return printer([](Printer& p) { return p.paper().total_lines(); });
+}
+std::vector<std::string> Simulator::PaperSince(size_t mark) {
+  return printer([mark](Printer& p) { return p.paper().LinesSince(mark); });
+}
+std::deque<JournalDoc> Simulator::Journal() {
+  return printer([](Printer& p) { return p.model().state().journal; });
+}
+int64_t Simulator::DataItem(int32_t item) {
+  return printer([item](Printer& p) {
+    int64_t v = 0;
+    p.model().DataItem(item, &v);
+    return v;
+  });
+}
+FaultCounters Simulator::fault_counters() {
+  return faults([](FaultInjector& f) { return f.counters(); });
+}
+ExchangeCounters Simulator::exchange_counters() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return server_->counters();
+}
+void Simulator::SetPowered(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  server_->SetPowered(on);
+}
+bool Simulator::SaveState(std::string* error) {
+  if (options_.state_file.empty()) {
+    *error = "no state file";
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sim::SaveState(*printer_, options_.state_file, error);
+}
+
+}  // namespace kelo::sim

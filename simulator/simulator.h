@@ -1,0 +1,119 @@
+// The simulated printer on a pseudo-terminal, served by one thread that this object owns.
+//
+//   kelo::sim::Simulator sim;                 // or Simulator(options)
+//   std::string error;
+//   if (!sim.Start(&error)) FAIL() << error;  // returns once the thread serves the line
+//   OpenTheDriverOn(sim.slave_path());        // "/dev/pts/N", raw mode
+//   sim.faults([](FaultInjector& f) { f.BusyNext(2); });
+//   EXPECT_EQ(sim.DataItem(20), 1);
+//   sim.Stop();                               // also done by the destructor
+//
+// Every access to the printer from outside goes through the state lock, so tests may look at
+// the paper roll, journal and counters while the serving thread answers the driver.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/os/clock.h"
+#include "simulator/device_profile.h"
+#include "simulator/faults.h"
+#include "simulator/frame_server.h"
+#include "simulator/printer.h"
+#include "simulator/sim_clock.h"
+
+namespace kelo::sim {
+
+struct SimulatorOptions {
+  DeviceProfile profile;
+  FaultRates faults;
+  uint64_t seed = 1;
+  uint32_t baud = 0;        // 0: bytes go as fast as the pseudo-terminal takes them
+  std::string paper_file;   // every printed line is appended here too
+  std::string state_file;   // loaded by Start (when it exists), saved while running and by Stop
+  CivilTime start_time;     // the printer's clock at start (a state file overrides it)
+  bool clock_running = false;  // false: the clock stands still unless set or advanced
+  platform::Clock* ticks = nullptr;  // time source; nullptr: the steady clock
+};
+
+class Simulator {
+ public:
+  explicit Simulator(SimulatorOptions options = {});
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Loads the state file, opens a pseudo-terminal in raw mode and starts serving its master
+  // end. Returns when the serving thread is ready (bounded wait), or false with a reason.
+  bool Start(std::string* error);
+  // The same on a descriptor the caller owns (a pty master, one end of a socket pair).
+  bool StartOnFd(int fd, std::string* error);
+  // Stops and joins the serving thread, saves the state file. Safe to call twice.
+  void Stop();
+  bool running() const { return thread_.joinable(); }
+
+  // The slave device path of the pseudo-terminal (empty with StartOnFd).
+  const std::string& slave_path() const { return slave_path_; }
+  // Symlink path -> slave device (replacing a stale link); removed again by Stop.
+  bool LinkAt(const std::string& path, std::string* error);
+
+  // ---- Under the state lock ----
+  template <typename F>
+  auto printer(F&& f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return f(*printer_);
+  }
+  template <typename F>
+  auto faults(F&& f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return f(faults_);
+  }
+  std::vector<std::string> PaperLines();
+  std::string PaperText();
+  size_t PaperMark();  // pass to PaperSince to get what was printed after this point
+  std::vector<std::string> PaperSince(size_t mark);
+  std::deque<JournalDoc> Journal();
+  int64_t DataItem(int32_t item);  // GetDataItem value, 0 for an unknown item
+  FaultCounters fault_counters();
+  ExchangeCounters exchange_counters();
+  void SetPowered(bool on);
+  bool SaveState(std::string* error);
+
+ private:
+  bool Prepare(std::string* error);
+  void Serve();
+  void WriteOut(const std::vector<uint8_t>& bytes);
+  bool SleepOrStop(int64_t micros);  // false when asked to stop
+  void MaybeSave(bool force);
+
+  SimulatorOptions options_;
+  SteadyTicks steady_;
+  platform::Clock& ticks_;
+
+  // mutex_ guards printer_, faults_ and server_: the serving thread holds it while it handles
+  // received bytes, callers while they look or change something. Never held while waiting
+  // on the line.
+  std::mutex mutex_;
+  std::unique_ptr<Printer> printer_;
+  FaultInjector faults_;
+  std::unique_ptr<FrameServer> server_;
+
+  int master_fd_ = -1;
+  int slave_fd_ = -1;   // kept open so the master never sees a hang-up between clients
+  bool own_master_ = false;
+  int wake_fd_ = -1;    // eventfd that ends the serving thread's waits
+  std::string slave_path_;
+  std::string link_path_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ready_{false};
+  uint64_t saved_mutations_ = 0;
+  uint32_t last_save_tick_ = 0;
+  int64_t line_free_at_us_ = 0;  // when the incoming line has delivered its last byte
+};
+
+}  // namespace kelo::sim
