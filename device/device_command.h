@@ -51,8 +51,8 @@ class AsyncCommandQueue {
   size_t Size() const;
 
  private:
-  // Guards commands_, notifier_ and last_run_. Never held while a command runs, so callers can look at
-  // the queue (IsEmpty, Clear) while the worker is busy printing.
+  // Guards commands_, notifier_ and last_run_. Never held while a command runs, so callers can look
+  // at the queue (IsEmpty, Clear) while the worker is busy printing.
   mutable std::mutex mu_;
   // Oldest first. Commands are shared so one can run outside the mutex while a Clear from
   // another thread drops it from the list.

@@ -19,7 +19,9 @@ bool DeviceStatusBlock::AnyAttentionWord() const {
   return false;
 }
 
-void ApplyProbeUnanswered(DeviceStatusBlock* block) { block->words[DeviceStatusBlock::kOnline] = 0; }
+void ApplyProbeUnanswered(DeviceStatusBlock* block) {
+  block->words[DeviceStatusBlock::kOnline] = 0;
+}
 
 void ApplyProbeAnswer(DeviceStatusBlock* block, uint32_t flags, int32_t phase) {
   auto& w = block->words;
@@ -40,17 +42,28 @@ namespace {
 int ErrorWordFor(int32_t code) {
   if (code < 128 || code > 140) return 12;
   switch (code) {
-    case 129: return 13;
-    case 130: return 14;
-    case 131: return 15;
-    case 132: return 16;
-    case 133: return 17;
-    case 134: return 18;
-    case 136: return 19;
-    case 137: return 20;
-    case 138: return 22;
-    case 139: return 21;
-    default: return -1;  // 128, 135, 140
+    case 129:
+      return 13;
+    case 130:
+      return 14;
+    case 131:
+      return 15;
+    case 132:
+      return 16;
+    case 133:
+      return 17;
+    case 134:
+      return 18;
+    case 136:
+      return 19;
+    case 137:
+      return 20;
+    case 138:
+      return 22;
+    case 139:
+      return 21;
+    default:
+      return -1;  // 128, 135, 140
   }
 }
 
@@ -61,7 +74,7 @@ struct BitWord {
   int word;
 };
 constexpr BitWord kStatusOrder[] = {
-    {0, 23}, {1, 24}, {2, 30}, {3, 27}, {4, 31}, {5, 8},  {8, 25}, {9, 28},
+    {0, 23},  {1, 24},  {2, 30},  {3, 27},  {4, 31}, {5, 8},   {8, 25},  {9, 28},
     {10, 26}, {11, 29}, {12, 32}, {13, 33}, {16, 9}, {17, 10}, {18, 11},
 };
 

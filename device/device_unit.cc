@@ -15,15 +15,16 @@ namespace {
 
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
-DeviceResult NoWorker() { return {OPOS_E_FAILURE, 0, kNoWorkerText}; }
+DeviceResult NoWorker() {
+  return {OPOS_E_FAILURE, 0, kNoWorkerText};
+}
 
 }  // namespace
 
 DeviceUnit::DeviceUnit(UnitHost& host, platform::Clock& clock)
     : DeviceUnit(host, std::make_unique<FpuFiscalDevice>(clock), clock) {}
 
-DeviceUnit::DeviceUnit(UnitHost& host, std::unique_ptr<FiscalDevice> device,
-                       platform::Clock& clock)
+DeviceUnit::DeviceUnit(UnitHost& host, std::unique_ptr<FiscalDevice> device, platform::Clock& clock)
     : host_(host), clock_(clock), device_(std::move(device)), ops_(*device_, host) {}
 
 DeviceUnit::~DeviceUnit() {
@@ -34,14 +35,16 @@ DeviceUnit::~DeviceUnit() {
   if (worker_.joinable()) worker_.join();
 }
 
-void DeviceUnit::AttachPort(link::SerialPort* port) { device_->AttachPort(port); }
+void DeviceUnit::AttachPort(link::SerialPort* port) {
+  device_->AttachPort(port);
+}
 
 bool DeviceUnit::OnWorkerThread() const {
   return worker_id_.load() == std::this_thread::get_id();
 }
 
 bool DeviceUnit::connected() const {
-  std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mu_));
+  std::lock_guard<std::mutex> lock(mu_);
   return worker_alive_ && !stop_ && online_.load();
 }
 
@@ -91,7 +94,9 @@ DeviceResult DeviceUnit::Connect(int32_t timeout_ms) {
   return {};
 }
 
-void DeviceUnit::Disconnect() { StopWorker(true); }
+void DeviceUnit::Disconnect() {
+  StopWorker(true);
+}
 
 void DeviceUnit::StopWorker(bool bounded) {
   {
@@ -104,7 +109,8 @@ void DeviceUnit::StopWorker(bool bounded) {
     // Bounded on the unit's clock and, so that a stopped virtual clock cannot make it
     // endless, on real time as well.
     const uint32_t start = clock_.TickMs();
-    const auto real_end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerStopWaitMs);
+    const auto real_end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerStopWaitMs);
     std::unique_lock<std::mutex> lock(mu_);
     while (worker_alive_) {
       if (platform::TicksSince(start, clock_.TickMs()) >= kWorkerStopWaitMs ||
@@ -357,7 +363,9 @@ void DeviceUnit::RaiseStatusUpdates() {
   }
 }
 
-DeviceStatusBlock DeviceUnit::CopyStatus() { return device_->CopyStatus(); }
+DeviceStatusBlock DeviceUnit::CopyStatus() {
+  return device_->CopyStatus();
+}
 
 DeviceResult DeviceUnit::ReadVatTable() {
   const int32_t count = std::clamp(host_.GetNumberProperty(PIDX_NumVatRates), 0, 100);
@@ -401,8 +409,8 @@ DeviceResult DeviceUnit::RunDeviceOp(DeviceOp op, const std::string& input, std:
   return RunDeviceOpSync(op, input, output, output_id);
 }
 
-DeviceResult DeviceUnit::RunDeviceOpSync(DeviceOp op, const std::string& input,
-                                         std::string& output, int32_t output_id) {
+DeviceResult DeviceUnit::RunDeviceOpSync(DeviceOp op, const std::string& input, std::string& output,
+                                         int32_t output_id) {
   if (OnWorkerThread()) {
     // Reached from inside a running operation or event: run in place, the worker is here.
     DeviceCommand command(op, &ops_, input, output_id);
@@ -445,9 +453,13 @@ DeviceResult DeviceUnit::QueueDeviceOp(DeviceOp op, const std::string& input, in
   return {};
 }
 
-void DeviceUnit::ClearQueue() { queue_.Clear(); }
+void DeviceUnit::ClearQueue() {
+  queue_.Clear();
+}
 
-bool DeviceUnit::QueueEmpty() const { return queue_.IsEmpty(); }
+bool DeviceUnit::QueueEmpty() const {
+  return queue_.IsEmpty();
+}
 
 void DeviceUnit::SetPollingTimes(uint32_t polling, uint32_t after_sync, uint32_t after_async) {
   polling_ = polling;

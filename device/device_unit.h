@@ -67,9 +67,9 @@ inline constexpr uint32_t kProbeRetryMs = 500;
 inline constexpr uint32_t kConnectStepMs = 5;
 
 struct PollingTimes {
-  uint32_t polling = 1000;      // PollingTime; 0 = no periodic poll
-  uint32_t after_sync = 100;    // PollingTimeAfterSyncCmd; 0 = use PollingTime
-  uint32_t after_async = 100;   // PollingTimeAfterAsyncQueue; 0 = use PollingTime
+  uint32_t polling = 1000;     // PollingTime; 0 = no periodic poll
+  uint32_t after_sync = 100;   // PollingTimeAfterSyncCmd; 0 = use PollingTime
+  uint32_t after_async = 100;  // PollingTimeAfterAsyncQueue; 0 = use PollingTime
 };
 
 class DeviceUnit {
@@ -170,7 +170,7 @@ class DeviceUnit {
 
   // Hand-over lock: guards the flags below through which callers and the worker meet (wake
   // requests, the synchronous slot and its result, the worker's liveness).
-  std::mutex mu_;
+  mutable std::mutex mu_;
   std::condition_variable worker_cv_;  // the worker waits here for work or stop
   std::condition_variable caller_cv_;  // callers wait here for the sync result or the end
   bool queue_signal_ = false;

@@ -22,7 +22,8 @@ ConfigRecord MakeConfigRecord(const std::array<int32_t, 16>& info1,
   r.num_trailer_lines = value(10);
   r.num_payment_lines = value(12);
   // A printer that reports a silly count must not make us build millions of names.
-  const int32_t names = r.num_payment_lines < 0 ? 0 : (r.num_payment_lines > 100 ? 100 : r.num_payment_lines);
+  const int32_t names =
+      r.num_payment_lines < 0 ? 0 : (r.num_payment_lines > 100 ? 100 : r.num_payment_lines);
   for (int32_t i = 0; i < names; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "sample pay N%02d", i);

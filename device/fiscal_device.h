@@ -24,15 +24,15 @@ namespace kelo::device {
 // The printer's configuration record, read once per claim.
 struct ConfigRecord {
   bool valid = false;
-  int32_t num_vat_rates = 0;      // value 1
-  int32_t default_vat_index = 1;  // value 1 plus one
-  int32_t num_departments = 0;    // value 2
-  int32_t message_length = 0;     // value 3
-  int32_t length4 = 0;            // value 4
-  int32_t length5 = 0;            // value 5
-  int32_t num_header_lines = 0;   // value 9
-  int32_t num_trailer_lines = 0;  // value 10
-  int32_t num_payment_lines = 0;  // value 12
+  int32_t num_vat_rates = 0;                    // value 1
+  int32_t default_vat_index = 1;                // value 1 plus one
+  int32_t num_departments = 0;                  // value 2
+  int32_t message_length = 0;                   // value 3
+  int32_t length4 = 0;                          // value 4
+  int32_t length5 = 0;                          // value 5
+  int32_t num_header_lines = 0;                 // value 9
+  int32_t num_trailer_lines = 0;                // value 10
+  int32_t num_payment_lines = 0;                // value 12
   std::vector<std::string> payment_line_names;  // "sample pay N%02d"
   // Printer image limits (values 13/15 and 14/16, the second replaced by the first when 0).
   std::array<int32_t, 2> printer_image_width{};
@@ -131,8 +131,7 @@ class FiscalDevice {
   virtual int32_t PrintDuplicate(int32_t value) = 0;
   virtual int32_t FiscalMemoryReportByDate(int32_t p1, int32_t p3, const link::FpuDateTime& from,
                                            const link::FpuDateTime& to) = 0;
-  virtual int32_t FiscalMemoryReportByNumber(int32_t p1, int32_t p3, int32_t from,
-                                             int32_t to) = 0;
+  virtual int32_t FiscalMemoryReportByNumber(int32_t p1, int32_t p3, int32_t from, int32_t to) = 0;
   virtual int32_t ReadDataItem(int32_t item, int64_t* value) = 0;
   // selector: 0 VAT rate, 1 day, 2 receipt.
   virtual int32_t ReadTotalizer(int32_t vat_index, int32_t selector, int32_t kind,

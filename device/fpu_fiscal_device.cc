@@ -11,7 +11,9 @@ using link::FpuProtocol;
 
 FpuFiscalDevice::FpuFiscalDevice(platform::Clock& clock) : clock_(clock) {}
 
-FpuFiscalDevice::~FpuFiscalDevice() { Close(); }
+FpuFiscalDevice::~FpuFiscalDevice() {
+  Close();
+}
 
 template <typename Fn>
 int32_t FpuFiscalDevice::Command(Fn&& fn) {
@@ -55,7 +57,9 @@ void FpuFiscalDevice::PrinterAnswered() {
   if (!firmware_checked_) CheckFirmware();
 }
 
-bool FpuFiscalDevice::firmware_checked() const { return firmware_checked_.load(); }
+bool FpuFiscalDevice::firmware_checked() const {
+  return firmware_checked_.load();
+}
 
 int32_t FpuFiscalDevice::CheckFirmware() {
   link::FpuDeviceInfo info;
@@ -101,12 +105,11 @@ int32_t FpuFiscalDevice::Probe() {
     } else {
       // It answered, but the answer could not be read: online, flags as they were.
       DeviceStatusBlock block = CopyStatus();
-      StoreProbeAnswer(static_cast<uint32_t>(
-                           (block[DeviceStatusBlock::kFiscalized] ? 0x01 : 0) |
-                           (block[DeviceStatusBlock::kReceiptOpen] ? 0x02 : 0) |
-                           (block[DeviceStatusBlock::kNonFiscalOpen] ? 0x04 : 0) |
-                           (block[DeviceStatusBlock::kDayOpened] ? 0x08 : 0) |
-                           (block[DeviceStatusBlock::kTrainingMode] ? 0x10 : 0)),
+      StoreProbeAnswer(static_cast<uint32_t>((block[DeviceStatusBlock::kFiscalized] ? 0x01 : 0) |
+                                             (block[DeviceStatusBlock::kReceiptOpen] ? 0x02 : 0) |
+                                             (block[DeviceStatusBlock::kNonFiscalOpen] ? 0x04 : 0) |
+                                             (block[DeviceStatusBlock::kDayOpened] ? 0x08 : 0) |
+                                             (block[DeviceStatusBlock::kTrainingMode] ? 0x10 : 0)),
                        block[DeviceStatusBlock::kDocumentPhase]);
     }
     return r;
@@ -174,8 +177,8 @@ int32_t FpuFiscalDevice::PrintMessage(std::string_view text) {
   return Command([&](FpuProtocol& e) { return SendReceiptLines(e, text, false); });
 }
 
-int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view description,
-                                        int64_t amount, int32_t vat_index, int32_t department) {
+int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view description, int64_t amount,
+                                        int32_t vat_index, int32_t department) {
   return Command([&](FpuProtocol& e) {
     return e.ItemAdjustment(description, amount, code, vat_index, department);
   });
@@ -183,15 +186,13 @@ int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view descripti
 
 int32_t FpuFiscalDevice::SubtotalAdjustment(int32_t code, std::string_view description,
                                             int64_t amount) {
-  return Command(
-      [&](FpuProtocol& e) { return e.SubtotalAdjustment(description, amount, code); });
+  return Command([&](FpuProtocol& e) { return e.SubtotalAdjustment(description, amount, code); });
 }
 
 int32_t FpuFiscalDevice::ItemAdjustmentVoid(int32_t code, int64_t amount, int32_t vat_index,
                                             int32_t department) {
-  return Command([&](FpuProtocol& e) {
-    return e.ItemAdjustmentVoid(amount, code, vat_index, department);
-  });
+  return Command(
+      [&](FpuProtocol& e) { return e.ItemAdjustmentVoid(amount, code, vat_index, department); });
 }
 
 int32_t FpuFiscalDevice::VoidItem(std::string_view description, int64_t price, int64_t quantity,
@@ -207,8 +208,8 @@ int32_t FpuFiscalDevice::Refund(std::string_view description, int64_t amount, in
       [&](FpuProtocol& e) { return e.Refund(description, amount, vat_index, department); });
 }
 
-int32_t FpuFiscalDevice::RefundVoid(std::string_view description, int64_t amount,
-                                    int32_t vat_index, int32_t department) {
+int32_t FpuFiscalDevice::RefundVoid(std::string_view description, int64_t amount, int32_t vat_index,
+                                    int32_t department) {
   return Command(
       [&](FpuProtocol& e) { return e.RefundVoid(description, amount, vat_index, department); });
 }
@@ -329,8 +330,7 @@ int32_t FpuFiscalDevice::PrintDuplicate(int32_t value) {
 int32_t FpuFiscalDevice::FiscalMemoryReportByDate(int32_t p1, int32_t p3,
                                                   const link::FpuDateTime& from,
                                                   const link::FpuDateTime& to) {
-  return Command(
-      [&](FpuProtocol& e) { return e.PrintFiscalMemoryReportByDate(p1, p3, from, to); });
+  return Command([&](FpuProtocol& e) { return e.PrintFiscalMemoryReportByDate(p1, p3, from, to); });
 }
 
 int32_t FpuFiscalDevice::FiscalMemoryReportByNumber(int32_t p1, int32_t p3, int32_t from,
@@ -345,8 +345,7 @@ int32_t FpuFiscalDevice::ReadDataItem(int32_t item, int64_t* value) {
 
 int32_t FpuFiscalDevice::ReadTotalizer(int32_t vat_index, int32_t selector, int32_t kind,
                                        int64_t* value) {
-  return Command(
-      [&](FpuProtocol& e) { return e.GetTotalizer(vat_index, selector, kind, value); });
+  return Command([&](FpuProtocol& e) { return e.GetTotalizer(vat_index, selector, kind, value); });
 }
 
 int32_t FpuFiscalDevice::ReadZReportAmount(int64_t* number, std::string* text, double* amount) {

@@ -33,17 +33,16 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   int32_t OpenRefundReceipt(std::string_view document, std::string_view header) override;
   int32_t CloseReceipt(std::string_view trailer) override;
   int32_t CloseRefundReceipt(std::string_view trailer) override;
-  int32_t SellItem(std::string_view description, int64_t price, int64_t quantity,
-                   int32_t vat_index, int32_t department, int64_t unit_price) override;
+  int32_t SellItem(std::string_view description, int64_t price, int64_t quantity, int32_t vat_index,
+                   int32_t department, int64_t unit_price) override;
   int32_t PrintMessage(std::string_view text) override;
   int32_t ItemAdjustment(int32_t code, std::string_view description, int64_t amount,
                          int32_t vat_index, int32_t department) override;
-  int32_t SubtotalAdjustment(int32_t code, std::string_view description,
-                             int64_t amount) override;
+  int32_t SubtotalAdjustment(int32_t code, std::string_view description, int64_t amount) override;
   int32_t ItemAdjustmentVoid(int32_t code, int64_t amount, int32_t vat_index,
                              int32_t department) override;
-  int32_t VoidItem(std::string_view description, int64_t price, int64_t quantity,
-                   int32_t vat_index, int32_t department) override;
+  int32_t VoidItem(std::string_view description, int64_t price, int64_t quantity, int32_t vat_index,
+                   int32_t department) override;
   int32_t Refund(std::string_view description, int64_t amount, int32_t vat_index,
                  int32_t department) override;
   int32_t RefundVoid(std::string_view description, int64_t amount, int32_t vat_index,
@@ -77,8 +76,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
                                    const link::FpuDateTime& to) override;
   int32_t FiscalMemoryReportByNumber(int32_t p1, int32_t p3, int32_t from, int32_t to) override;
   int32_t ReadDataItem(int32_t item, int64_t* value) override;
-  int32_t ReadTotalizer(int32_t vat_index, int32_t selector, int32_t kind,
-                        int64_t* value) override;
+  int32_t ReadTotalizer(int32_t vat_index, int32_t selector, int32_t kind, int64_t* value) override;
   int32_t ReadZReportAmount(int64_t* number, std::string* text, double* amount) override;
   int32_t ReadZReportData(link::FpuZReportData* data) override;
 

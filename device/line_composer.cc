@@ -2,8 +2,7 @@
 
 namespace kelo::device {
 
-std::vector<std::string> SplitPrintLines(std::string_view text, size_t max_lines,
-                                         bool drop_empty) {
+std::vector<std::string> SplitPrintLines(std::string_view text, size_t max_lines, bool drop_empty) {
   std::vector<std::string> lines;
   if (text.empty()) return lines;
   size_t start = 0;

@@ -36,7 +36,9 @@ const std::string& ParamFields::Text(size_t i) const {
   return i < fields_.size() ? fields_[i] : kEmpty;
 }
 
-int32_t ParamFields::Number(size_t i) const { return ParseNumber(Text(i)); }
+int32_t ParamFields::Number(size_t i) const {
+  return ParseNumber(Text(i));
+}
 
 link::FpuDateTime ParamFields::Date(size_t i) const {
   link::FpuDateTime dt;

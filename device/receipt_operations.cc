@@ -19,15 +19,22 @@ namespace {
 // The printer's adjustment code for an OPOS AdjustmentType, or 0 for a type outside 1 to 4.
 int32_t AdjustmentCode(int32_t adjustment_type) {
   switch (adjustment_type) {
-    case 1: return 10;  // FPTR_AT_AMOUNT_DISCOUNT
-    case 2: return 11;  // FPTR_AT_AMOUNT_SURCHARGE
-    case 3: return 20;  // FPTR_AT_PERCENTAGE_DISCOUNT
-    case 4: return 21;  // FPTR_AT_PERCENTAGE_SURCHARGE
-    default: return 0;
+    case 1:
+      return 10;  // FPTR_AT_AMOUNT_DISCOUNT
+    case 2:
+      return 11;  // FPTR_AT_AMOUNT_SURCHARGE
+    case 3:
+      return 20;  // FPTR_AT_PERCENTAGE_DISCOUNT
+    case 4:
+      return 21;  // FPTR_AT_PERCENTAGE_SURCHARGE
+    default:
+      return 0;
   }
 }
 
-DeviceResult Ok() { return {}; }
+DeviceResult Ok() {
+  return {};
+}
 
 }  // namespace
 
@@ -39,7 +46,9 @@ DeviceResult DeviceOperations::MapDeviceResult(int32_t device_result) {
   return {OPOS_E_ILLEGAL, 0, ""};
 }
 
-int32_t DeviceOperations::PrinterState() { return host_.GetNumberProperty(PIDX_PrinterState); }
+int32_t DeviceOperations::PrinterState() {
+  return host_.GetNumberProperty(PIDX_PrinterState);
+}
 
 void DeviceOperations::SetPrinterState(int32_t state) {
   host_.SetNumberProperty(PIDX_PrinterState, state);
@@ -54,8 +63,8 @@ DeviceResult DeviceOperations::RequireState(int32_t a, int32_t b, int32_t c) {
 VatSelection DeviceOperations::ResolveVat(int32_t vat_info) {
   if (vat_info == 0) {
     ConfigRecord config = device_.Configuration();
-    int32_t index = config.valid ? config.default_vat_index
-                                 : host_.GetNumberProperty(PIDX_NumVatRates) + 1;
+    int32_t index =
+        config.valid ? config.default_vat_index : host_.GetNumberProperty(PIDX_NumVatRates) + 1;
     return {index, 0};
   }
   if (vat_info > 10000) return {0, vat_info - 10000};
@@ -142,8 +151,7 @@ DeviceResult DeviceOperations::DoEndFiscalReceipt(const std::string& input, std:
     if (id.empty()) continue;
     if (DeviceResult r = MapDeviceResult(device_.PrintMessage(id)); !r.ok()) return r;
   }
-  std::string trailer =
-      f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
+  std::string trailer = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
   DeviceResult r = MapDeviceResult(device_.CloseReceipt(trailer));
   if (r.ok()) SetPrinterState(FPTR_PS_MONITOR);
   return r;
@@ -152,8 +160,7 @@ DeviceResult DeviceOperations::DoEndFiscalReceipt(const std::string& input, std:
 DeviceResult DeviceOperations::DoEndRefundReceipt(const std::string& input, std::string&) {
   ParamFields f(input, 1);
   if (DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT_ENDING); !r.ok()) return r;
-  std::string trailer =
-      f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
+  std::string trailer = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
   DeviceResult r = MapDeviceResult(device_.CloseRefundReceipt(trailer));
   if (r.ok()) SetPrinterState(FPTR_PS_MONITOR);
   return r;
@@ -281,8 +288,7 @@ DeviceResult DeviceOperations::DoPrintRecRefundVoid(const std::string& input, st
   r = PrintPreLine();
   if (r.ok()) {
     VatSelection vat = ResolveVat(f.Number(2));
-    r = MapDeviceResult(
-        device_.RefundVoid(f.Text(0), f.Number(1), vat.vat_index, vat.department));
+    r = MapDeviceResult(device_.RefundVoid(f.Text(0), f.Number(1), vat.vat_index, vat.department));
   }
   return FinishItem(r);
 }
@@ -364,7 +370,8 @@ DeviceResult DeviceOperations::DoPrintRecMessage(const std::string& input, std::
   if (!r.ok()) return r;
   const std::string& message = f.Text(0);
   if (host_.GetNumberProperty(PIDX_AsyncMode) == 1 &&
-      message.size() > static_cast<size_t>(std::max(0, host_.GetNumberProperty(PIDX_MessageLength)))) {
+      message.size() >
+          static_cast<size_t>(std::max(0, host_.GetNumberProperty(PIDX_MessageLength)))) {
     return {OPOS_E_EXTENDED, OPOS_EFPTR_BAD_ITEM_DESCRIPTION,
             "The message is too long or contains a reserved word"};
   }

@@ -24,7 +24,16 @@ constexpr int32_t FPTR_GD_FIRMWARE = 10;
 
 bool IsCounterItem(int32_t item) {
   switch (item) {
-    case 1: case 2: case 3: case 5: case 6: case 8: case 11: case 18: case 20: case 22:
+    case 1:
+    case 2:
+    case 3:
+    case 5:
+    case 6:
+    case 8:
+    case 11:
+    case 18:
+    case 20:
+    case 22:
       return true;
     default:
       return false;
@@ -65,8 +74,7 @@ DeviceResult DeviceOperations::DoPrintReportByNumber(const std::string& input, s
   return PrintFiscalMemoryReport(false, 1, input);
 }
 
-DeviceResult DeviceOperations::DoPrintPeriodicTotalsReport(const std::string& input,
-                                                           std::string&) {
+DeviceResult DeviceOperations::DoPrintPeriodicTotalsReport(const std::string& input, std::string&) {
   return PrintFiscalMemoryReport(true, 2, input);
 }
 
@@ -80,8 +88,7 @@ DeviceResult DeviceOperations::DoGetDate(const std::string&, std::string& output
   link::FpuDateTime now;
   DeviceResult r = MapDeviceResult(device_.ReadDateTime(&now));
   if (!r.ok()) return r;
-  for (int v : {now.year, now.month, now.day, now.hour, now.minute, now.second,
-                now.milliseconds}) {
+  for (int v : {now.year, now.month, now.day, now.hour, now.minute, now.second, now.milliseconds}) {
     AppendNumberField(&output, v);
   }
   return r;
@@ -98,8 +105,8 @@ DeviceResult DeviceOperations::DoGetData(const std::string& input, std::string& 
   }
   if (item == FPTR_GD_PRINTER_ID || item == FPTR_GD_FIRMWARE) {
     std::string text;
-    int32_t result = item == FPTR_GD_PRINTER_ID ? device_.ReadPrinterId(&text)
-                                                : device_.ReadFirmwareText(&text);
+    int32_t result =
+        item == FPTR_GD_PRINTER_ID ? device_.ReadPrinterId(&text) : device_.ReadFirmwareText(&text);
     DeviceResult r = MapDeviceResult(result);
     if (r.ok()) AppendTextField(&output, text);
     return r;

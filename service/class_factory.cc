@@ -24,8 +24,12 @@ HRESULT UnitClassFactory::QueryInterface(const automation::Guid& iid, void** out
 
 // The factory is a static object of the library: it lives as long as the library does and
 // keeps no count of its own (LockServer is what holds the library).
-uint32_t UnitClassFactory::AddRef() { return 2; }
-uint32_t UnitClassFactory::Release() { return 1; }
+uint32_t UnitClassFactory::AddRef() {
+  return 2;
+}
+uint32_t UnitClassFactory::Release() {
+  return 1;
+}
 
 HRESULT UnitClassFactory::CreateInstance(automation::IUnknown* outer, const automation::Guid& iid,
                                          void** out) {
@@ -50,7 +54,9 @@ HRESULT GetClassObject(const automation::Guid* clsid, const automation::Guid* ii
   return factory.QueryInterface(*iid, out);
 }
 
-HRESULT CanUnloadNow() { return LibraryCanUnload() ? automation::S_OK : automation::S_FALSE; }
+HRESULT CanUnloadNow() {
+  return LibraryCanUnload() ? automation::S_OK : automation::S_FALSE;
+}
 
 std::string OwnLibraryPath() {
   Dl_info info{};

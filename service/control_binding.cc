@@ -11,8 +11,8 @@ using automation::InvokeKind;
 using automation::Variant;
 
 namespace {
-constexpr const char* kNames[ControlBinding::kCount] = {
-    "SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate", "ControlObjectVersion"};
+constexpr const char* kNames[ControlBinding::kCount] = {"SODirectIO", "SOError", "SOOutputComplete",
+                                                        "SOStatusUpdate", "ControlObjectVersion"};
 }
 
 int32_t ControlBinding::Bind(automation::IDispatch* control) {

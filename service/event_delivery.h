@@ -52,8 +52,7 @@ class EventDelivery {
   // object's response, or preset_response when the event was dropped (ClearOutput while
   // frozen), delivery stopped first, delivery is not running, or the raiser is itself a
   // callback on the delivery thread (which could otherwise never be answered).
-  int32_t RaiseError(int32_t result_code, int32_t extended, int32_t locus,
-                     int32_t preset_response);
+  int32_t RaiseError(int32_t result_code, int32_t extended, int32_t locus, int32_t preset_response);
 
   // Freeze(true) holds deliveries back (an event being delivered finishes first, unless the
   // caller is that event's own callback); a second Freeze(true) does nothing; Freeze(false)

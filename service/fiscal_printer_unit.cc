@@ -76,7 +76,7 @@ void CFiscalPrinterUnit::Fail(const device::DeviceResult& result) {
 }
 
 int32_t CFiscalPrinterUnit::RefuseNotSupported(std::string_view name,
-                                            const std::string* entry_line) {
+                                               const std::string* entry_line) {
   return RunMethod(
       name,
       [this] {
@@ -94,14 +94,15 @@ void CFiscalPrinterUnit::SetResult(int32_t code, int32_t extended, std::string t
   error_string_ = std::move(text);
 }
 
-void CFiscalPrinterUnit::ClearResult() { SetResult(OPOS_SUCCESS, 0, std::string()); }
+void CFiscalPrinterUnit::ClearResult() {
+  SetResult(OPOS_SUCCESS, 0, std::string());
+}
 
 // ---- Guard checks ----
 
 void CFiscalPrinterUnit::verifyOpened() {
   if (GetState() != OPOS_S_CLOSED) return;
-  trace::Printf(trace::kLevelMethods,
-                "+CFiscalPrinterUnit::verifyOpened fails (OPOS_E_CLOSED)\n");
+  trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::verifyOpened fails (OPOS_E_CLOSED)\n");
   Fail(OPOS_E_CLOSED, 0, std::string());
 }
 
@@ -205,7 +206,9 @@ std::string CFiscalPrinterUnit::GetCashierId() {
   return cashier_id_;
 }
 
-const char* CFiscalPrinterUnit::GetPropertyName(int32_t index) { return PropertyNameOf(index); }
+const char* CFiscalPrinterUnit::GetPropertyName(int32_t index) {
+  return PropertyNameOf(index);
+}
 
 // ---- device::UnitHost ----
 
@@ -275,7 +278,9 @@ void CFiscalPrinterUnit::SetState(int32_t state) {
   state_ = state;
 }
 
-void CFiscalPrinterUnit::RaiseStatusUpdate(int32_t data) { events_.RaiseStatusUpdate(data); }
+void CFiscalPrinterUnit::RaiseStatusUpdate(int32_t data) {
+  events_.RaiseStatusUpdate(data);
+}
 
 void CFiscalPrinterUnit::RaiseOutputComplete(int32_t output_id) {
   events_.RaiseOutputComplete(output_id);

@@ -168,7 +168,7 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   EventDelivery& events() { return events_; }
 
   // The unit's VAT table (identifiers 1 to 100; 0 after OpenService) and POS identity.
-  int32_t VatTableEntry(int32_t vat_id);  // 0 outside 1..100
+  int32_t VatTableEntry(int32_t vat_id);                         // 0 outside 1..100
   void SetVatTableEntry(int32_t vat_id, int32_t rate) override;  // ignored outside 1..100
   std::string GetPosId() override;
   std::string GetCashierId() override;

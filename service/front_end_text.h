@@ -16,7 +16,7 @@ int32_t CurrencyToHundredths(int64_t currency_raw);
 // Builds a parameter text field by field.
 class ParamText {
  public:
-  ParamText& Number(int64_t value);       // decimal, then the separator
+  ParamText& Number(int64_t value);        // decimal, then the separator
   ParamText& Text(std::string_view text);  // unchanged, then the separator
   ParamText& Amount(int64_t currency_raw) { return Number(CurrencyToHundredths(currency_raw)); }
   // The last field without a following separator.

@@ -9,8 +9,12 @@ std::atomic<int> g_instances{0};
 std::atomic<int> g_locks{0};
 }  // namespace
 
-void AddLibraryInstance() { g_instances.fetch_add(1); }
-void RemoveLibraryInstance() { g_instances.fetch_sub(1); }
+void AddLibraryInstance() {
+  g_instances.fetch_add(1);
+}
+void RemoveLibraryInstance() {
+  g_instances.fetch_sub(1);
+}
 
 void LockLibrary(bool lock) {
   if (lock) {
@@ -23,6 +27,8 @@ void LockLibrary(bool lock) {
   }
 }
 
-bool LibraryCanUnload() { return g_instances.load() == 0 && g_locks.load() == 0; }
+bool LibraryCanUnload() {
+  return g_instances.load() == 0 && g_locks.load() == 0;
+}
 
 }  // namespace kelo::service

@@ -6,8 +6,7 @@
 
 namespace kelo::service {
 
-int32_t CFiscalPrinterUnit::DirectIO(int32_t command, std::span<int32_t> data,
-                                     std::string* text) {
+int32_t CFiscalPrinterUnit::DirectIO(int32_t command, std::span<int32_t> data, std::string* text) {
   char head[64];
   std::snprintf(head, sizeof head, "+CFiscalPrinterUnit::DirectIO(%d, %d, ", command,
                 data.empty() ? 0 : data[0]);

@@ -29,27 +29,38 @@ int32_t CFiscalPrinterUnit::printRecItem(const std::string& description, int64_t
   return RefuseNotSupported("printRecItem", &entry);
 }
 
-int32_t CFiscalPrinterUnit::printRecItemVoid(const std::string& /*description*/, int64_t /*price*/, int32_t /*quantity*/, int32_t /*vat_info*/, int64_t /*unit_price*/, const std::string& /*unit_name*/) {
+int32_t CFiscalPrinterUnit::printRecItemVoid(const std::string& /*description*/, int64_t /*price*/,
+                                             int32_t /*quantity*/, int32_t /*vat_info*/,
+                                             int64_t /*unit_price*/,
+                                             const std::string& /*unit_name*/) {
   return RefuseNotSupported("printRecItemVoid");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemAdjustment(int32_t /*adjustment_type*/, const std::string& /*description*/, int64_t /*amount*/, int32_t /*vat_info*/) {
+int32_t CFiscalPrinterUnit::printRecItemAdjustment(int32_t /*adjustment_type*/,
+                                                   const std::string& /*description*/,
+                                                   int64_t /*amount*/, int32_t /*vat_info*/) {
   return RefuseNotSupported("printRecItemAdjustment");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemAdjustmentVoid(int32_t /*adjustment_type*/, const std::string& /*description*/, int64_t /*amount*/, int32_t /*vat_info*/) {
+int32_t CFiscalPrinterUnit::printRecItemAdjustmentVoid(int32_t /*adjustment_type*/,
+                                                       const std::string& /*description*/,
+                                                       int64_t /*amount*/, int32_t /*vat_info*/) {
   return RefuseNotSupported("printRecItemAdjustmentVoid");
 }
 
-int32_t CFiscalPrinterUnit::printRecVoidItem(const std::string& /*description*/, int64_t /*amount*/, int32_t /*quantity*/, int32_t /*adjustment_type*/, int64_t /*adjustment*/, int32_t /*vat_info*/) {
+int32_t CFiscalPrinterUnit::printRecVoidItem(const std::string& /*description*/, int64_t /*amount*/,
+                                             int32_t /*quantity*/, int32_t /*adjustment_type*/,
+                                             int64_t /*adjustment*/, int32_t /*vat_info*/) {
   return RefuseNotSupported("printRecVoidItem");
 }
 
-int32_t CFiscalPrinterUnit::printRecRefund(const std::string& /*description*/, int64_t /*amount*/, int32_t /*vat_info*/) {
+int32_t CFiscalPrinterUnit::printRecRefund(const std::string& /*description*/, int64_t /*amount*/,
+                                           int32_t /*vat_info*/) {
   return RefuseNotSupported("printRecRefund");
 }
 
-int32_t CFiscalPrinterUnit::printRecRefundVoid(const std::string& /*description*/, int64_t /*amount*/, int32_t /*vat_info*/) {
+int32_t CFiscalPrinterUnit::printRecRefundVoid(const std::string& /*description*/,
+                                               int64_t /*amount*/, int32_t /*vat_info*/) {
   return RefuseNotSupported("printRecRefundVoid");
 }
 
@@ -57,15 +68,19 @@ int32_t CFiscalPrinterUnit::printRecSubtotal(int64_t /*amount*/) {
   return RefuseNotSupported("printRecSubtotal");
 }
 
-int32_t CFiscalPrinterUnit::printRecSubtotalAdjustment(int32_t /*adjustment_type*/, const std::string& /*description*/, int64_t /*amount*/) {
+int32_t CFiscalPrinterUnit::printRecSubtotalAdjustment(int32_t /*adjustment_type*/,
+                                                       const std::string& /*description*/,
+                                                       int64_t /*amount*/) {
   return RefuseNotSupported("printRecSubtotalAdjustment");
 }
 
-int32_t CFiscalPrinterUnit::printRecSubtotalAdjustVoid(int32_t /*adjustment_type*/, int64_t /*amount*/) {
+int32_t CFiscalPrinterUnit::printRecSubtotalAdjustVoid(int32_t /*adjustment_type*/,
+                                                       int64_t /*amount*/) {
   return RefuseNotSupported("printRecSubtotalAdjustVoid");
 }
 
-int32_t CFiscalPrinterUnit::printRecTotal(int64_t /*total*/, int64_t /*payment*/, const std::string& /*description*/) {
+int32_t CFiscalPrinterUnit::printRecTotal(int64_t /*total*/, int64_t /*payment*/,
+                                          const std::string& /*description*/) {
   return RefuseNotSupported("printRecTotal");
 }
 
@@ -77,7 +92,8 @@ int32_t CFiscalPrinterUnit::printRecMessage(const std::string& /*message*/) {
   return RefuseNotSupported("printRecMessage");
 }
 
-int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& /*description*/, int64_t /*amount*/) {
+int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& /*description*/,
+                                            int64_t /*amount*/) {
   return RefuseNotSupported("printRecNotPaid");
 }
 
@@ -93,19 +109,29 @@ int32_t CFiscalPrinterUnit::printRecTaxID(const std::string& /*tax_id*/) {
   return RefuseNotSupported("printRecTaxID");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/, int64_t /*price*/, int32_t /*quantity*/, int32_t /*vat_info*/, int64_t /*unit_price*/, const std::string& /*unit_name*/, int64_t /*special_tax*/, const std::string& /*special_tax_name*/) {
+int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/, int64_t /*price*/,
+                                             int32_t /*quantity*/, int32_t /*vat_info*/,
+                                             int64_t /*unit_price*/,
+                                             const std::string& /*unit_name*/,
+                                             int64_t /*special_tax*/,
+                                             const std::string& /*special_tax_name*/) {
   return RefuseNotSupported("printRecItemFuel");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemFuelVoid(const std::string& /*description*/, int64_t /*price*/, int32_t /*vat_info*/, int64_t /*special_tax*/) {
+int32_t CFiscalPrinterUnit::printRecItemFuelVoid(const std::string& /*description*/,
+                                                 int64_t /*price*/, int32_t /*vat_info*/,
+                                                 int64_t /*special_tax*/) {
   return RefuseNotSupported("printRecItemFuelVoid");
 }
 
-int32_t CFiscalPrinterUnit::printRecPackageAdjustment(int32_t /*adjustment_type*/, const std::string& /*description*/, const std::string& /*vat_adjustment*/) {
+int32_t CFiscalPrinterUnit::printRecPackageAdjustment(int32_t /*adjustment_type*/,
+                                                      const std::string& /*description*/,
+                                                      const std::string& /*vat_adjustment*/) {
   return RefuseNotSupported("printRecPackageAdjustment");
 }
 
-int32_t CFiscalPrinterUnit::printRecPackageAdjustVoid(int32_t /*adjustment_type*/, const std::string& /*vat_adjustment*/) {
+int32_t CFiscalPrinterUnit::printRecPackageAdjustVoid(int32_t /*adjustment_type*/,
+                                                      const std::string& /*vat_adjustment*/) {
   return RefuseNotSupported("printRecPackageAdjustVoid");
 }
 

@@ -27,7 +27,8 @@ int32_t CFiscalPrinterUnit::endFixedOutput() {
   return RefuseNotSupported("endFixedOutput");
 }
 
-int32_t CFiscalPrinterUnit::printFixedOutput(int32_t /*document_type*/, int32_t /*line_number*/, const std::string& /*data*/) {
+int32_t CFiscalPrinterUnit::printFixedOutput(int32_t /*document_type*/, int32_t /*line_number*/,
+                                             const std::string& /*data*/) {
   return RefuseNotSupported("printFixedOutput");
 }
 

@@ -14,11 +14,13 @@ int32_t CFiscalPrinterUnit::printZReport() {
   return RefuseNotSupported("printZReport");
 }
 
-int32_t CFiscalPrinterUnit::printReport(int32_t /*report_type*/, const std::string& /*start_num*/, const std::string& /*end_num*/) {
+int32_t CFiscalPrinterUnit::printReport(int32_t /*report_type*/, const std::string& /*start_num*/,
+                                        const std::string& /*end_num*/) {
   return RefuseNotSupported("printReport");
 }
 
-int32_t CFiscalPrinterUnit::printPeriodicTotalsReport(const std::string& /*date1*/, const std::string& /*date2*/) {
+int32_t CFiscalPrinterUnit::printPeriodicTotalsReport(const std::string& /*date1*/,
+                                                      const std::string& /*date2*/) {
   return RefuseNotSupported("printPeriodicTotalsReport");
 }
 
@@ -30,15 +32,18 @@ int32_t CFiscalPrinterUnit::getDate(std::string* /*date*/) {
   return RefuseNotSupported("getDate");
 }
 
-int32_t CFiscalPrinterUnit::getData(int32_t /*data_item*/, int32_t* /*opt_args*/, std::string* /*data*/) {
+int32_t CFiscalPrinterUnit::getData(int32_t /*data_item*/, int32_t* /*opt_args*/,
+                                    std::string* /*data*/) {
   return RefuseNotSupported("getData");
 }
 
-int32_t CFiscalPrinterUnit::getTotalizer(int32_t /*vat_id*/, int32_t /*opt_args*/, std::string* /*data*/) {
+int32_t CFiscalPrinterUnit::getTotalizer(int32_t /*vat_id*/, int32_t /*opt_args*/,
+                                         std::string* /*data*/) {
   return RefuseNotSupported("getTotalizer");
 }
 
-int32_t CFiscalPrinterUnit::getVatEntry(int32_t /*vat_id*/, int32_t /*opt_args*/, int32_t* /*vat_rate*/) {
+int32_t CFiscalPrinterUnit::getVatEntry(int32_t /*vat_id*/, int32_t /*opt_args*/,
+                                        int32_t* /*vat_rate*/) {
   return RefuseNotSupported("getVatEntry");
 }
 

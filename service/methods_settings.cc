@@ -10,15 +10,18 @@ int32_t CFiscalPrinterUnit::setDate(const std::string& /*date*/) {
   return RefuseNotSupported("setDate");
 }
 
-int32_t CFiscalPrinterUnit::setHeaderLine(int32_t /*line_number*/, const std::string& /*text*/, bool /*double_width*/) {
+int32_t CFiscalPrinterUnit::setHeaderLine(int32_t /*line_number*/, const std::string& /*text*/,
+                                          bool /*double_width*/) {
   return RefuseNotSupported("setHeaderLine");
 }
 
-int32_t CFiscalPrinterUnit::setTrailerLine(int32_t /*line_number*/, const std::string& /*text*/, bool /*double_width*/) {
+int32_t CFiscalPrinterUnit::setTrailerLine(int32_t /*line_number*/, const std::string& /*text*/,
+                                           bool /*double_width*/) {
   return RefuseNotSupported("setTrailerLine");
 }
 
-int32_t CFiscalPrinterUnit::setPOSID(const std::string& /*pos_id*/, const std::string& /*cashier_id*/) {
+int32_t CFiscalPrinterUnit::setPOSID(const std::string& /*pos_id*/,
+                                     const std::string& /*cashier_id*/) {
   return RefuseNotSupported("setPOSID");
 }
 

@@ -185,7 +185,9 @@ constexpr GateRow kGates[] = {
     {pidx::PreLine, {pidx::CapPostPreLine, "CapPostPreLine is false"}},
 };
 
-bool In(int32_t index, int32_t first, int32_t last) { return index >= first && index <= last; }
+bool In(int32_t index, int32_t first, int32_t last) {
+  return index >= first && index <= last;
+}
 
 }  // namespace
 
@@ -235,7 +237,9 @@ const CapabilityGate* GateOf(int32_t index) {
   return nullptr;
 }
 
-bool IsCapability(int32_t index) { return In(index, 501, 505) || In(index, 16501, 16556); }
+bool IsCapability(int32_t index) {
+  return In(index, 501, 505) || In(index, 16501, 16556);
+}
 
 const char* PropertyNameOf(int32_t index) {
   for (const NamedValue& row : kNumbers) {

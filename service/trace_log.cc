@@ -90,11 +90,21 @@ void Write(uint32_t level, std::string_view message) {
   Emit(now, message.substr(0, kFormatBufferSize - 1));
 }
 
-void SwitchOn() { g_on.store(true); }
-void SwitchOff() { g_on.store(false); }
-bool IsOn() { return g_on.load(); }
-void SetLevelMask(uint32_t mask) { g_mask.store(mask); }
-uint32_t LevelMask() { return g_mask.load(); }
+void SwitchOn() {
+  g_on.store(true);
+}
+void SwitchOff() {
+  g_on.store(false);
+}
+bool IsOn() {
+  return g_on.load();
+}
+void SetLevelMask(uint32_t mask) {
+  g_mask.store(mask);
+}
+uint32_t LevelMask() {
+  return g_mask.load();
+}
 
 void SetFileName(std::string name) {
   std::lock_guard<std::mutex> lock(g_file_mutex);

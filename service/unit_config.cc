@@ -115,6 +115,13 @@ bool ReadUnitConfig(const platform::ConfigStore& store, const std::string& key_p
   platform::RegistryData data;
   std::string error;
   if (!store.Load(&data, &error)) return false;
+  return ReadUnitConfig(data, key_path, config);
+}
+
+bool ReadUnitConfig(const platform::RegistryData& data, const std::string& key_path,
+                    UnitConfig* config) {
+  *config = UnitConfig{};
+  if (key_path.empty()) return false;
   const platform::RegKey* key = data.FindKey(FullKey(key_path));
   if (!key) return false;
   std::string default_value;

@@ -29,6 +29,9 @@ std::string ConfigKeyPath(std::string_view device_class, std::string_view device
 // the other values keep their defaults when missing or unreadable.
 bool ReadUnitConfig(const platform::ConfigStore& store, const std::string& key_path,
                     UnitConfig* config);
+// The same on an already loaded store.
+bool ReadUnitConfig(const platform::RegistryData& data, const std::string& key_path,
+                    UnitConfig* config);
 
 // The "Port" rule: a text that converts (leading digits) to a non-zero n, or whose text from
 // the fourth character on does (COM12), becomes "\\.\COMn"; anything else stays as it is.

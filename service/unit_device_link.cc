@@ -14,7 +14,9 @@ device::DeviceResult CFiscalPrinterUnit::Connect(int32_t /*timeout_ms*/) {
 
 void CFiscalPrinterUnit::Disconnect() {}
 
-device::DeviceResult CFiscalPrinterUnit::ReadPrinterState() { return {}; }
+device::DeviceResult CFiscalPrinterUnit::ReadPrinterState() {
+  return {};
+}
 
 void CFiscalPrinterUnit::ReadPrinterConfiguration() {}
 

@@ -38,8 +38,7 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
         }
         const std::string key_path = ConfigKeyPath(device_class, device_name);
         UnitConfig config;
-        const bool read =
-            ReadUnitConfig(platform::ConfigStore(registry_file_), key_path, &config);
+        const bool read = ReadUnitConfig(platform::ConfigStore(registry_file_), key_path, &config);
         {
           std::lock_guard<std::mutex> lock(fields_mu_);
           config_ = config;
@@ -208,6 +207,8 @@ int32_t CFiscalPrinterUnit::UpdateStatistics(const std::string& /*statistics*/) 
   return RefuseNotSupported("UpdateStatistics");
 }
 
-int32_t CFiscalPrinterUnit::GetOpenResult() { return open_result(); }
+int32_t CFiscalPrinterUnit::GetOpenResult() {
+  return open_result();
+}
 
 }  // namespace kelo::service

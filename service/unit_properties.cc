@@ -69,8 +69,8 @@ std::string CFiscalPrinterUnit::GetPropertyString(int32_t index) {
 }
 
 void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
-  trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::SetPropertyNumber(%d(%s), %d)\n",
-                index, GetPropertyName(index), value);
+  trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::SetPropertyNumber(%d(%s), %d)\n", index,
+                GetPropertyName(index), value);
   if (!CheckPropertyAccess(index)) return;
   switch (index) {
     case pidx::DeviceEnabled:
@@ -141,8 +141,8 @@ void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
 }
 
 void CFiscalPrinterUnit::SetPropertyString(int32_t index, const std::string& value) {
-  trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::SetPropertyString(%d(%s), %s)\n",
-                index, GetPropertyName(index), value.c_str());
+  trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::SetPropertyString(%d(%s), %s)\n", index,
+                GetPropertyName(index), value.c_str());
   if (!CheckPropertyAccess(index)) return;
   switch (index) {
     case pidx::AdditionalHeader:

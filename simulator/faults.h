@@ -37,7 +37,7 @@ struct FaultCounters {
   uint64_t truncated = 0;
   uint64_t noise = 0;
   uint64_t busy = 0;
-  uint64_t inprogress = 0;    // commands held in progress
+  uint64_t inprogress = 0;  // commands held in progress
   uint64_t errors = 0;
   uint64_t cover = 0;
   uint64_t nearend = 0;

@@ -52,8 +52,12 @@ bool ParseNumber(std::string_view text, int64_t* value) {
   return true;
 }
 
-bool IsPercent(int32_t code) { return code == kPercentDiscount || code == kPercentSurcharge; }
-bool IsDiscount(int32_t code) { return code == kAmountDiscount || code == kPercentDiscount; }
+bool IsPercent(int32_t code) {
+  return code == kPercentDiscount || code == kPercentSurcharge;
+}
+bool IsDiscount(int32_t code) {
+  return code == kAmountDiscount || code == kPercentDiscount;
+}
 bool ValidCode(int32_t code) {
   return code == kAmountDiscount || code == kAmountSurcharge || IsPercent(code);
 }
@@ -74,7 +78,9 @@ std::string FormatAmount(int64_t hundredths) {
   return buf;
 }
 
-std::string FormatPercent(int64_t hundredths) { return FormatAmount(hundredths) + "%"; }
+std::string FormatPercent(int64_t hundredths) {
+  return FormatAmount(hundredths) + "%";
+}
 
 int64_t MulDivRound(int64_t a, int64_t b, int64_t c) {
   const __int128 p = static_cast<__int128>(a) * b;
@@ -88,9 +94,13 @@ int64_t VatOfGross(int64_t gross, int32_t rate) {
   return MulDivRound(gross, rate, 10000 + rate);
 }
 
-int64_t Receipt::Total() const { return Sum(by_vat); }
+int64_t Receipt::Total() const {
+  return Sum(by_vat);
+}
 
-int64_t DayTotals::Gross() const { return Sum(by_vat); }
+int64_t DayTotals::Gross() const {
+  return Sum(by_vat);
+}
 
 FiscalModel::FiscalModel(DeviceProfile& profile, PaperRoll& paper, PrinterClock& clock)
     : profile_(profile), paper_(paper), clock_(clock) {
@@ -373,7 +383,8 @@ Outcome FiscalModel::PrintText(std::string_view text) {
 }
 
 void FiscalModel::AddEntry(ReceiptEntry e) {
-  for (int v = 0; v < kVatSlots; ++v) receipt_.by_vat[static_cast<size_t>(v)] += e.effect[static_cast<size_t>(v)];
+  for (int v = 0; v < kVatSlots; ++v)
+    receipt_.by_vat[static_cast<size_t>(v)] += e.effect[static_cast<size_t>(v)];
   receipt_.entries.push_back(std::move(e));
 }
 
@@ -406,8 +417,8 @@ Outcome FiscalModel::Sell(std::string_view description, int64_t price, int64_t q
   return Outcome::kOk;
 }
 
-Outcome FiscalModel::VoidItem(std::string_view description, int64_t price, int64_t,
-                              int32_t vat, int32_t department) {
+Outcome FiscalModel::VoidItem(std::string_view description, int64_t price, int64_t, int32_t vat,
+                              int32_t department) {
   if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
   int32_t resolved = 0;
   if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
@@ -674,8 +685,9 @@ Outcome FiscalModel::NotPaid(std::string_view description, int64_t amount) {
     return Outcome::kRefused;
   }
   if (amount <= 0 || amount > receipt_.Remaining()) return Outcome::kBadData;
-  Out(Columns(description.empty() ? std::string("NOT PAID") : "NOT PAID " + std::string(description),
-              FormatAmount(amount)));
+  Out(Columns(
+      description.empty() ? std::string("NOT PAID") : "NOT PAID " + std::string(description),
+      FormatAmount(amount)));
   receipt_.not_paid += amount;
   phase_ = kPhasePaying;
   return Outcome::kOk;
@@ -927,7 +939,8 @@ Outcome FiscalModel::FiscalMemoryReportByDate(int32_t summary, const CivilTime& 
   int32_t count = 0;
   for (const auto& r : state_.fiscal_memory) {
     if (DateKey(r.when) < DateKey(from) || DateKey(r.when) > DateKey(to)) continue;
-    if (summary != 2) Out(Columns("Z " + Pad4(r.number) + " " + Ymd(r.when), FormatAmount(r.gross)));
+    if (summary != 2)
+      Out(Columns("Z " + Pad4(r.number) + " " + Ymd(r.when), FormatAmount(r.gross)));
     total += r.gross;
     ++count;
   }
@@ -950,7 +963,8 @@ Outcome FiscalModel::FiscalMemoryReportByNumber(int32_t summary, int32_t from, i
   int32_t count = 0;
   for (const auto& r : state_.fiscal_memory) {
     if (r.number < from || r.number > to) continue;
-    if (summary != 2) Out(Columns("Z " + Pad4(r.number) + " " + Ymd(r.when), FormatAmount(r.gross)));
+    if (summary != 2)
+      Out(Columns("Z " + Pad4(r.number) + " " + Ymd(r.when), FormatAmount(r.gross)));
     total += r.gross;
     ++count;
   }
@@ -962,8 +976,8 @@ Outcome FiscalModel::FiscalMemoryReportByNumber(int32_t summary, int32_t from, i
 }
 
 Outcome FiscalModel::JournalReport(int32_t destination, int32_t selection, int32_t type,
-                                   const CivilTime& from, const CivilTime& to,
-                                   int32_t from_number, int32_t to_number) {
+                                   const CivilTime& from, const CivilTime& to, int32_t from_number,
+                                   int32_t to_number) {
   if (destination != 1 && destination != 2) return Outcome::kBadData;
   if (selection < 0 || selection > 3 || type < 0 || type > 2) return Outcome::kBadData;
   if (selection == 1 && DateKey(from) > DateKey(to)) return Outcome::kBadData;
@@ -1116,27 +1130,48 @@ Outcome FiscalModel::DataItem(int32_t item, int64_t* value) const {
   const DayTotals& day = state_.day;
   switch (item) {
     case 0:  // still to pay on the open receipt (negative: change due)
-      *value = !receipt_open_ ? 0
+      *value = !receipt_open_                                      ? 0
                : (phase_ == kPhaseSales || phase_ == kPhaseRefund) ? receipt_.Total()
                                                                    : receipt_.Remaining();
       return Outcome::kOk;
     case 1:
       *value = receipt_open_ ? receipt_.Total() : (have_last_receipt_ ? last_receipt_.Total() : 0);
       return Outcome::kOk;
-    case 2: *value = day.Gross(); return Outcome::kOk;
+    case 2:
+      *value = day.Gross();
+      return Outcome::kOk;
     case 3:
       *value = receipt_open_ && !receipt_.training ? receipt_.number : day.FiscalDocuments();
       return Outcome::kOk;
-    case 4: *value = day.refunds; return Outcome::kOk;
-    case 5: *value = day.not_paid; return Outcome::kOk;
-    case 6: *value = day.voided_receipts; return Outcome::kOk;
-    case 7: *value = state_.last_z; return Outcome::kOk;
-    case 8: *value = state_.grand_total + day.Gross(); return Outcome::kOk;
-    case 11: *value = state_.restarts; return Outcome::kOk;
-    case 18: *value = day.FiscalDocuments(); return Outcome::kOk;
-    case 20: *value = day.fiscal_receipts; return Outcome::kOk;
-    case 22: *value = day.nonfiscal_docs; return Outcome::kOk;
-    default: return Outcome::kBadData;
+    case 4:
+      *value = day.refunds;
+      return Outcome::kOk;
+    case 5:
+      *value = day.not_paid;
+      return Outcome::kOk;
+    case 6:
+      *value = day.voided_receipts;
+      return Outcome::kOk;
+    case 7:
+      *value = state_.last_z;
+      return Outcome::kOk;
+    case 8:
+      *value = state_.grand_total + day.Gross();
+      return Outcome::kOk;
+    case 11:
+      *value = state_.restarts;
+      return Outcome::kOk;
+    case 18:
+      *value = day.FiscalDocuments();
+      return Outcome::kOk;
+    case 20:
+      *value = day.fiscal_receipts;
+      return Outcome::kOk;
+    case 22:
+      *value = day.nonfiscal_docs;
+      return Outcome::kOk;
+    default:
+      return Outcome::kBadData;
   }
 }
 
@@ -1172,11 +1207,10 @@ void FiscalModel::ZReportData(std::vector<std::string>* f) const {
   } else {
     f->push_back("00000000");
   }
-  for (int64_t v : {static_cast<int64_t>(current_day()), static_cast<int64_t>(day.fiscal_receipts),
-                    static_cast<int64_t>(day.FiscalDocuments()),
-                    static_cast<int64_t>(day.nonfiscal_docs),
-                    static_cast<int64_t>(day.voided_receipts),
-                    static_cast<int64_t>(day.refund_receipts)}) {
+  for (int64_t v :
+       {static_cast<int64_t>(current_day()), static_cast<int64_t>(day.fiscal_receipts),
+        static_cast<int64_t>(day.FiscalDocuments()), static_cast<int64_t>(day.nonfiscal_docs),
+        static_cast<int64_t>(day.voided_receipts), static_cast<int64_t>(day.refund_receipts)}) {
     f->push_back(std::to_string(v));
   }
 }

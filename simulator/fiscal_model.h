@@ -31,12 +31,12 @@ using VatArray = std::array<int64_t, kVatSlots>;
 enum Phase : int32_t {
   kPhaseIdle = 0,
   kPhaseNonFiscal = 1,
-  kPhaseSales = 2,      // sales receipt open, items being sold
-  kPhaseRefund = 3,     // refund receipt open, refunds being entered
-  kPhaseTotal = 6,      // total printed, nothing paid yet
-  kPhasePaying = 7,     // partly paid
-  kPhasePaid = 8,       // fully paid, change given: the receipt may be ended
-  kPhaseVoided = 9,     // receipt voided and closed; ends with the next cut or document
+  kPhaseSales = 2,   // sales receipt open, items being sold
+  kPhaseRefund = 3,  // refund receipt open, refunds being entered
+  kPhaseTotal = 6,   // total printed, nothing paid yet
+  kPhasePaying = 7,  // partly paid
+  kPhasePaid = 8,    // fully paid, change given: the receipt may be ended
+  kPhaseVoided = 9,  // receipt voided and closed; ends with the next cut or document
 };
 
 // Adjustment codes.
@@ -46,14 +46,22 @@ inline constexpr int kPercentDiscount = 20;
 inline constexpr int kPercentSurcharge = 21;
 
 struct ReceiptEntry {
-  enum Kind { kSale, kItemVoid, kAdjustment, kAdjustmentVoid, kSubtotalAdjustment,
-              kSubtotalAdjustmentVoid, kRefund, kRefundVoid };
+  enum Kind {
+    kSale,
+    kItemVoid,
+    kAdjustment,
+    kAdjustmentVoid,
+    kSubtotalAdjustment,
+    kSubtotalAdjustmentVoid,
+    kRefund,
+    kRefundVoid
+  };
   Kind kind = kSale;
   std::string description;
-  int64_t sent = 0;    // amount, price or percentage as sent
-  int32_t code = 0;    // adjustment code
-  int32_t vat = 0;     // VAT index the entry went to
-  VatArray effect{};   // signed change of the receipt's amount per VAT index
+  int64_t sent = 0;        // amount, price or percentage as sent
+  int32_t code = 0;        // adjustment code
+  int32_t vat = 0;         // VAT index the entry went to
+  VatArray effect{};       // signed change of the receipt's amount per VAT index
   bool cancelled = false;  // voided by a later entry
 };
 
@@ -102,8 +110,14 @@ struct ZRecord {
 };
 
 enum class DocKind : int32_t {
-  kSale = 1, kRefund = 2, kVoided = 3, kNonFiscal = 4, kXReport = 5, kZReport = 6,
-  kTraining = 7, kOther = 8,
+  kSale = 1,
+  kRefund = 2,
+  kVoided = 3,
+  kNonFiscal = 4,
+  kXReport = 5,
+  kZReport = 6,
+  kTraining = 7,
+  kOther = 8,
 };
 
 struct JournalDoc {
@@ -176,14 +190,13 @@ class FiscalModel {
                int32_t department, int64_t unit);
   Outcome VoidItem(std::string_view description, int64_t price, int64_t quantity, int32_t vat,
                    int32_t department);
-  Outcome ItemAdjustment(std::string_view description, int64_t amount, int32_t code,
-                         int32_t vat, int32_t department);
+  Outcome ItemAdjustment(std::string_view description, int64_t amount, int32_t code, int32_t vat,
+                         int32_t department);
   Outcome ItemAdjustmentVoid(int64_t amount, int32_t code, int32_t vat, int32_t department);
   Outcome SubtotalAdjustment(std::string_view description, int64_t amount, int32_t code);
   Outcome SubtotalAdjustmentVoid(int64_t amount, int32_t code);
   Outcome Refund(std::string_view description, int64_t amount, int32_t vat, int32_t department);
-  Outcome RefundVoid(std::string_view description, int64_t amount, int32_t vat,
-                     int32_t department);
+  Outcome RefundVoid(std::string_view description, int64_t amount, int32_t vat, int32_t department);
   Outcome Subtotal(int64_t amount);
   Outcome Total(int64_t amount);
   Outcome Payment(std::string_view description, int64_t amount, int32_t form);
@@ -206,9 +219,8 @@ class FiscalModel {
   Outcome FiscalMemoryReportByNumber(int32_t summary, int32_t from, int32_t to);
   // destination 1 print, 2 to the PC; selection 0 all, 1 by date, 2 by number, 3 today;
   // type 0 every document, 1 fiscal documents only, 2 the others only.
-  Outcome JournalReport(int32_t destination, int32_t selection, int32_t type,
-                        const CivilTime& from, const CivilTime& to, int32_t from_number,
-                        int32_t to_number);
+  Outcome JournalReport(int32_t destination, int32_t selection, int32_t type, const CivilTime& from,
+                        const CivilTime& to, int32_t from_number, int32_t to_number);
   // 1 VAT table, 2 departments, 3 payment forms, 4 header lines, 5 counters, 6 fiscal memory.
   Outcome RequestedReport(int32_t number);
   // Selector 0: next piece of the pending report data (the virtual ticket when none is
@@ -235,7 +247,7 @@ class FiscalModel {
   bool ValidVat(int32_t vat) const { return vat >= 1 && vat <= default_vat(); }
   void StartDocument(DocKind kind);
   void EndDocument(DocKind kind);
-  void Out(std::string_view line);  // one laid-out line (Windows-1252)
+  void Out(std::string_view line);           // one laid-out line (Windows-1252)
   void OutPrintLine(std::string_view line);  // a line with escape sequences
   void PrintHeader();
   void PrintVatBreakdown(const VatArray& by_vat);

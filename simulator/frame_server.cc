@@ -5,7 +5,9 @@
 namespace kelo::sim {
 namespace {
 
-uint8_t NextSequence(uint8_t s) { return s >= 127 ? 1 : static_cast<uint8_t>(s + 1); }
+uint8_t NextSequence(uint8_t s) {
+  return s >= 127 ? 1 : static_cast<uint8_t>(s + 1);
+}
 
 }  // namespace
 
@@ -58,8 +60,8 @@ std::vector<uint8_t> FrameServer::ResponseData(uint8_t job, uint8_t opcode, cons
                             reply.code};
   const std::string payload = link::JoinFields(reply.fields);
   const size_t room = link::kMaxDataPart - d.size();
-  d.insert(d.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(
-                                                           std::min(payload.size(), room)));
+  d.insert(d.end(), payload.begin(),
+           payload.begin() + static_cast<std::ptrdiff_t>(std::min(payload.size(), room)));
   return d;
 }
 
@@ -122,8 +124,7 @@ void FrameServer::OnFrame(std::span<const uint8_t> raw, std::vector<uint8_t>* ou
     counters_.bad_check++;
     const uint8_t job = raw.size() > 6 ? raw[6] : 0;
     const uint8_t opcode = raw.size() > 7 ? raw[7] : 0;
-    Send(link::kResponseKindResend, sequence, ResponseData(job, opcode, Reply{kReplyOk, {}}),
-         out);
+    Send(link::kResponseKindResend, sequence, ResponseData(job, opcode, Reply{kReplyOk, {}}), out);
     return;
   }
   const std::vector<uint8_t> command(view.data.begin(), view.data.end());
@@ -140,8 +141,7 @@ void FrameServer::OnFrame(std::span<const uint8_t> raw, std::vector<uint8_t>* ou
   if (have_last_ && sequence != last_sequence_ && sequence != NextSequence(last_sequence_) &&
       sequence != 0) {
     counters_.out_of_step++;
-    Send(link::kResponseKindReset, sequence, ResponseData(job, opcode, Reply{kReplyOk, {}}),
-         out);
+    Send(link::kResponseKindReset, sequence, ResponseData(job, opcode, Reply{kReplyOk, {}}), out);
     return;
   }
 

@@ -6,8 +6,7 @@ namespace kelo::sim {
 
 GraphicStore::GraphicStore(int32_t max_number, int32_t width, int32_t height, int32_t width2,
                            int32_t height2)
-    : max_number_(max_number), width_(width), height_(height), width2_(width2),
-      height2_(height2) {}
+    : max_number_(max_number), width_(width), height_(height), width2_(width2), height2_(height2) {}
 
 void GraphicStore::SetLimits(int32_t width, int32_t height, int32_t width2, int32_t height2) {
   width_ = width;

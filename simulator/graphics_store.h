@@ -21,8 +21,7 @@ enum class GraphicResult { kOk, kNoDownload, kTooLarge, kBadNumber };
 class GraphicStore {
  public:
   // Limits: a graphic may be neither wider nor taller than either pair (0 = no second pair).
-  GraphicStore(int32_t max_number, int32_t width, int32_t height, int32_t width2,
-               int32_t height2);
+  GraphicStore(int32_t max_number, int32_t width, int32_t height, int32_t width2, int32_t height2);
   void SetLimits(int32_t width, int32_t height, int32_t width2, int32_t height2);
 
   GraphicResult Begin(int32_t number, int32_t rows);

@@ -71,21 +71,31 @@ const std::string& Text(const Fields& f, size_t i) {
   return i < f.size() ? f[i] : kEmpty;
 }
 
-Reply Code(uint8_t code) { return Reply{code, {}}; }
-Reply Bad() { return Code(kReplyBadData); }
+Reply Code(uint8_t code) {
+  return Reply{code, {}};
+}
+Reply Bad() {
+  return Code(kReplyBadData);
+}
 Reply From(Outcome o) {
   switch (o) {
-    case Outcome::kOk: return Code(kReplyOk);
-    case Outcome::kRefused: return Code(kReplyRefused);
-    default: return Code(kReplyBadData);
+    case Outcome::kOk:
+      return Code(kReplyOk);
+    case Outcome::kRefused:
+      return Code(kReplyRefused);
+    default:
+      return Code(kReplyBadData);
   }
 }
 
 Reply FromGraphic(GraphicResult r) {
   switch (r) {
-    case GraphicResult::kOk: return Code(kReplyOk);
-    case GraphicResult::kNoDownload: return Code(kReplyRefused);
-    default: return Code(kReplyBadData);
+    case GraphicResult::kOk:
+      return Code(kReplyOk);
+    case GraphicResult::kNoDownload:
+      return Code(kReplyRefused);
+    default:
+      return Code(kReplyBadData);
   }
 }
 
@@ -97,14 +107,27 @@ std::string Hex2(uint32_t v) {
 
 // Department records travel as parameter 2944; drivers write that number either as the hex
 // digits "2944" or as decimal 2944 in hex form ("B80"); both name the department table.
-bool IsDepartmentParameter(uint32_t number) { return number == 0x2944 || number == 2944; }
+bool IsDepartmentParameter(uint32_t number) {
+  return number == 0x2944 || number == 2944;
+}
 
 // Opcodes that print, refused while the cover is open, the paper is out or the printer has
 // an error.
 bool Prints(uint8_t opcode) {
   switch (opcode) {
-    case 0x45: case 0x4B: case 0x4C: case 0x4D: case 0x4E: case 0x4F: case 0x50: case 0x51:
-    case 0x52: case 0x5C: case 0x5E: case 0x5F: case 0x58:
+    case 0x45:
+    case 0x4B:
+    case 0x4C:
+    case 0x4D:
+    case 0x4E:
+    case 0x4F:
+    case 0x50:
+    case 0x51:
+    case 0x52:
+    case 0x5C:
+    case 0x5E:
+    case 0x5F:
+    case 0x58:
       return true;
     default:
       return false;
@@ -195,7 +218,14 @@ void Printer::PowerCycle() {
 
 bool Printer::AnswersFields(uint8_t opcode) {
   switch (opcode) {
-    case 0x3F: case 0x4A: case 0x59: case 0x5A: case 0x60: case 0x64: case 0x66: case 0x67:
+    case 0x3F:
+    case 0x4A:
+    case 0x59:
+    case 0x5A:
+    case 0x60:
+    case 0x64:
+    case 0x66:
+    case 0x67:
       return true;
     default:
       return false;
@@ -249,20 +279,28 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       if (o != Outcome::kOk) return From(o);
       return Reply{kReplyOk, {more ? "1" : "0", text}};
     }
-    case 0x4B: return From(model_.BeginReceipt());
-    case 0x4C: return From(model_.EndReceipt());
-    case 0x4D: return Receipt(f);
-    case 0x4E: return From(model_.BeginRefundReceipt(Text(f, 0)));
-    case 0x4F: return From(model_.EndRefundReceipt());
-    case 0x50: return From(model_.BeginNonFiscal());
-    case 0x51: return From(model_.EndNonFiscal());
+    case 0x4B:
+      return From(model_.BeginReceipt());
+    case 0x4C:
+      return From(model_.EndReceipt());
+    case 0x4D:
+      return Receipt(f);
+    case 0x4E:
+      return From(model_.BeginRefundReceipt(Text(f, 0)));
+    case 0x4F:
+      return From(model_.EndRefundReceipt());
+    case 0x50:
+      return From(model_.BeginNonFiscal());
+    case 0x51:
+      return From(model_.EndNonFiscal());
     case 0x52:  // PrintNormalLine
       if (!Num32(f, 0, &a) || f.size() < 2) return Bad();
       return From(model_.PrintNormal(a, f[1]));
     case 0x53:  // SetTrainingMode
       if (!Num32(f, 0, &a)) return Bad();
       return From(model_.SetTrainingMode(a));
-    case 0x54: return Display(f);
+    case 0x54:
+      return Display(f);
     case 0x55: {  // JournalReport
       int32_t dest = 0, sel = 0, type = 0, from_n = 0, to_n = 0;
       CivilTime from, to;
@@ -326,13 +364,16 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       }
       return Bad();
     }
-    case 0x60: return ReadParameters(f);
-    case 0x61: return WriteParameters(f);
+    case 0x60:
+      return ReadParameters(f);
+    case 0x61:
+      return WriteParameters(f);
     case 0x62:  // SimulateKey
       if (!Num32(f, 0, &a) || a < 0 || a > 255) return Bad();
       if (keys_.size() < 10000) keys_.push_back(a);
       return Code(kReplyOk);
-    case 0x64: return DeviceInfo(f);
+    case 0x64:
+      return DeviceInfo(f);
     case 0x65:  // WriteDeviceFlag
       if (!Num32(f, 0, &a) || a < 0 || a > 255) return Bad();
       device_flag_ = a;
@@ -347,7 +388,8 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       model_.ZReportAmount(&r.fields);
       return r;
     }
-    case 0x41: return Graphics(f);
+    case 0x41:
+      return Graphics(f);
     default:
       return Bad();  // unknown command
   }
@@ -384,8 +426,7 @@ Reply Printer::Receipt(const Fields& f) {
       }
       return From(model_.ItemAdjustment(f[1], amount, code, vat, dept));
     case '&':
-      if (!Num(f, 1, &amount) || !Num32(f, 2, &code) || !Num32(f, 3, &vat) ||
-          !Num32(f, 4, &dept)) {
+      if (!Num(f, 1, &amount) || !Num32(f, 2, &code) || !Num32(f, 3, &vat) || !Num32(f, 4, &dept)) {
         return Bad();
       }
       return From(model_.ItemAdjustmentVoid(amount, code, vat, dept));
@@ -522,17 +563,21 @@ Reply Printer::DeviceInfo(const Fields& f) {
   Reply r;
   switch (selector) {
     case 0:
-      r.fields = {std::to_string(p.device_type), p.model_name, p.firmware_text,
-                  p.firmware_version, p.printer_id, p.country, std::to_string(p.build),
+      r.fields = {std::to_string(p.device_type),
+                  p.model_name,
+                  p.firmware_text,
+                  p.firmware_version,
+                  p.printer_id,
+                  p.country,
+                  std::to_string(p.build),
                   p.fiscal_memory_id};
       r.fields.resize(static_cast<size_t>(std::clamp(p.device_info_fields, 0, 8)));
       return r;
     case 1:
       for (int32_t v : {p.vat_rates, p.departments, p.message_length, p.description_length,
-                        p.print_width, p.fiscal_memory_records, p.journal_documents,
-                        p.country_code, p.header_lines, p.trailer_lines, p.display_lines,
-                        p.payment_forms, p.logo_width, p.logo_height, p.logo_width2,
-                        p.logo_height2}) {
+                        p.print_width, p.fiscal_memory_records, p.journal_documents, p.country_code,
+                        p.header_lines, p.trailer_lines, p.display_lines, p.payment_forms,
+                        p.logo_width, p.logo_height, p.logo_width2, p.logo_height2}) {
         r.fields.push_back(std::to_string(v));
       }
       return r;

@@ -32,8 +32,7 @@ void CivilFromDays(int64_t days, int* year, int* month, int* day) {
 }
 
 int64_t ToEpochSeconds(const CivilTime& t) {
-  return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 +
-         t.second;
+  return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 CivilTime FromEpochSeconds(int64_t seconds) {
@@ -64,7 +63,9 @@ bool IsValidTime(int hour, int minute, int second) {
   return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
 }
 
-int32_t DateKey(const CivilTime& t) { return t.year * 10000 + t.month * 100 + t.day; }
+int32_t DateKey(const CivilTime& t) {
+  return t.year * 10000 + t.month * 100 + t.day;
+}
 
 std::string FormatPrinted(const CivilTime& t) {
   char buf[40];
@@ -75,8 +76,7 @@ std::string FormatPrinted(const CivilTime& t) {
 
 uint32_t SteadyTicks::TickMs() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 void SteadyTicks::SleepMs(uint32_t ms) {

@@ -24,7 +24,9 @@ int64_t NowMicros() {
       .count();
 }
 
-std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string Errno(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -38,7 +40,9 @@ Simulator::Simulator(SimulatorOptions options)
   printer_->clock().SetRunning(options_.clock_running);
 }
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+  Stop();
+}
 
 bool Simulator::Prepare(std::string* error) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -193,8 +197,8 @@ void Simulator::WriteOut(const std::vector<uint8_t>& bytes) {
   while (sent < bytes.size() && !stop_) {
     size_t allowed = bytes.size();
     if (byte_us > 0) {
-      allowed = std::min<size_t>(bytes.size(),
-                                 static_cast<size_t>((NowMicros() - start) / byte_us) + 1);
+      allowed =
+          std::min<size_t>(bytes.size(), static_cast<size_t>((NowMicros() - start) / byte_us) + 1);
     }
     while (sent < allowed) {
       const ssize_t n = ::write(master_fd_, bytes.data() + sent, allowed - sent);
@@ -211,8 +215,8 @@ void Simulator::WriteOut(const std::vector<uint8_t>& bytes) {
       }
       return;
     }
-    if (sent < bytes.size() && !SleepOrStop(start + static_cast<int64_t>(sent) * byte_us -
-                                            NowMicros())) {
+    if (sent < bytes.size() &&
+        !SleepOrStop(start + static_cast<int64_t>(sent) * byte_us - NowMicros())) {
       return;
     }
   }

@@ -32,10 +32,10 @@ struct SimulatorOptions {
   DeviceProfile profile;
   FaultRates faults;
   uint64_t seed = 1;
-  uint32_t baud = 0;        // 0: bytes go as fast as the pseudo-terminal takes them
-  std::string paper_file;   // every printed line is appended here too
-  std::string state_file;   // loaded by Start (when it exists), saved while running and by Stop
-  CivilTime start_time;     // the printer's clock at start (a state file overrides it)
+  uint32_t baud = 0;           // 0: bytes go as fast as the pseudo-terminal takes them
+  std::string paper_file;      // every printed line is appended here too
+  std::string state_file;      // loaded by Start (when it exists), saved while running and by Stop
+  CivilTime start_time;        // the printer's clock at start (a state file overrides it)
   bool clock_running = false;  // false: the clock stands still unless set or advanced
   platform::Clock* ticks = nullptr;  // time source; nullptr: the steady clock
 };
@@ -103,9 +103,9 @@ class Simulator {
   std::unique_ptr<FrameServer> server_;
 
   int master_fd_ = -1;
-  int slave_fd_ = -1;   // kept open so the master never sees a hang-up between clients
+  int slave_fd_ = -1;  // kept open so the master never sees a hang-up between clients
   bool own_master_ = false;
-  int wake_fd_ = -1;    // eventfd that ends the serving thread's waits
+  int wake_fd_ = -1;  // eventfd that ends the serving thread's waits
   std::string slave_path_;
   std::string link_path_;
   std::thread thread_;

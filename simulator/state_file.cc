@@ -183,15 +183,14 @@ std::string StateToText(Printer& printer) {
     out << "department " << i + 1 << ' ' << Escape(s.departments[i]) << '\n';
   }
   for (size_t i = 0; i < s.headers.size(); ++i) {
-    out << "header " << i + 1 << ' ' << s.headers[i].attribute << ' '
-        << Escape(s.headers[i].text) << '\n';
+    out << "header " << i + 1 << ' ' << s.headers[i].attribute << ' ' << Escape(s.headers[i].text)
+        << '\n';
   }
   const DayTotals& d = s.day;
   out << "day " << (d.open ? 1 : 0);
   for (int64_t v : d.by_vat) out << ' ' << v;
-  out << ' ' << d.refunds << ' ' << d.not_paid << ' ' << d.voided_amount << ' '
-      << d.fiscal_receipts << ' ' << d.refund_receipts << ' ' << d.voided_receipts << ' '
-      << d.nonfiscal_docs << '\n';
+  out << ' ' << d.refunds << ' ' << d.not_paid << ' ' << d.voided_amount << ' ' << d.fiscal_receipts
+      << ' ' << d.refund_receipts << ' ' << d.voided_receipts << ' ' << d.nonfiscal_docs << '\n';
   out << "counters " << s.last_z << ' ' << s.grand_total << ' ' << s.restarts << ' '
       << s.next_journal_number << ' ' << (s.training ? 1 : 0) << '\n';
   for (const ZRecord& z : s.fiscal_memory) {
@@ -256,8 +255,8 @@ bool StateFromText(Printer& printer, const std::string& text, std::string* error
     } else if (tag == "header") {
       size_t n = 0;
       HeaderLine h;
-      ok = r.Int(&n, 1, static_cast<int64_t>(s.headers.size())) &&
-           r.Int(&h.attribute, 0, 0xFFFF) && r.Text(&h.text) && r.End();
+      ok = r.Int(&n, 1, static_cast<int64_t>(s.headers.size())) && r.Int(&h.attribute, 0, 0xFFFF) &&
+           r.Text(&h.text) && r.End();
       if (ok) s.headers[n - 1] = h;
     } else if (tag == "day") {
       DayTotals& d = s.day;
@@ -285,9 +284,9 @@ bool StateFromText(Printer& printer, const std::string& text, std::string* error
     } else if (tag == "doc") {
       JournalDoc doc;
       int32_t kind = 0;
-      ok = r.Int(&doc.number, 1, INT32_MAX) && r.Int(&doc.day, 1, INT32_MAX) &&
-           r.Time(&doc.when) && r.Int(&kind, 1, 8) &&
-           r.Int(&lines_due, 0, static_cast<int64_t>(kMaxDocLines)) && r.End();
+      ok = r.Int(&doc.number, 1, INT32_MAX) && r.Int(&doc.day, 1, INT32_MAX) && r.Time(&doc.when) &&
+           r.Int(&kind, 1, 8) && r.Int(&lines_due, 0, static_cast<int64_t>(kMaxDocLines)) &&
+           r.End();
       if (ok && s.journal.size() >= kMaxJournalDocs) ok = r.Fail("journal too long");
       if (ok) {
         doc.kind = static_cast<DocKind>(kind);

@@ -19,7 +19,12 @@ using testing::FakeHost;
 using testing::HostEvent;
 using testing::YieldingClock;
 
-const std::string kItem = "A\x1f" "100\x1f" "1000\x1f" "1\x1f" "0\x1f\x1f";
+const std::string kItem =
+    "A\x1f"
+    "100\x1f"
+    "1000\x1f"
+    "1\x1f"
+    "0\x1f\x1f";
 
 class DeviceUnitTest : public ::testing::Test {
  protected:
@@ -203,11 +208,13 @@ TEST_F(DeviceUnitTest, ClearResponseDiscardsTheRestAndContinueGoesOn) {
   device_->FailOnce("SellItem", 104);
   device_->SetLastStatus(131, 0);  // a printer error word makes the error level blocked
   host_.QueueErrorResponse(OPOS_ER_CLEAR);
-  for (int id = 1; id <= 3; ++id) unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, id);
+  for (int id = 1; id <= 3; ++id)
+    unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, id);
   ASSERT_TRUE(device_->WaitHeld("SellItem"));
   device_->Release();
   ASSERT_TRUE(host_.WaitEvents('E', 1));
-  for (int i = 0; i < 500 && !unit_->QueueEmpty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (int i = 0; i < 500 && !unit_->QueueEmpty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_TRUE(unit_->QueueEmpty());
   EXPECT_EQ(host_.GetNumberProperty(PIDX_ErrorLevel), FPTR_EL_BLOCKED);
   EXPECT_TRUE(host_.EventsOf('O').empty());
@@ -219,7 +226,8 @@ TEST_F(DeviceUnitTest, ClearResponseDiscardsTheRestAndContinueGoesOn) {
   device_->Hold("SellItem");
   device_->FailOnce("SellItem", 104);
   host_.QueueErrorResponse(13);
-  for (int id = 4; id <= 5; ++id) unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, id);
+  for (int id = 4; id <= 5; ++id)
+    unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, id);
   ASSERT_TRUE(device_->WaitHeld("SellItem"));
   device_->Release();
   ASSERT_TRUE(host_.WaitEvents('O', 1));
@@ -347,7 +355,10 @@ TEST_F(DeviceUnitTest, SyncCallersAreReleasedWhenTheWorkerStops) {
   DeviceResult result;
   std::thread caller([&] {
     std::string out;
-    result = unit_->RunDeviceOpSync(&DeviceOperations::DoPrintRecTotal, "10\x1f" "0\x1f\x1f", out);
+    result = unit_->RunDeviceOpSync(&DeviceOperations::DoPrintRecTotal,
+                                    "10\x1f"
+                                    "0\x1f\x1f",
+                                    out);
     finished = true;
   });
   ASSERT_TRUE(device_->WaitHeld("Total"));

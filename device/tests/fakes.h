@@ -3,6 +3,7 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -36,7 +37,9 @@ inline std::string Join(std::initializer_list<std::string> parts) {
   }
   return s;
 }
-inline std::string N(int64_t v) { return std::to_string(v); }
+inline std::string N(int64_t v) {
+  return std::to_string(v);
+}
 
 class FakeDevice : public FiscalDeviceBase {
  public:
@@ -271,13 +274,17 @@ class FakeDevice : public FiscalDeviceBase {
   int32_t PrintLogoLine(int32_t station, int32_t logo, int32_t attribute) override {
     return Call(Join({"PrintLogoLine", N(station), N(logo), N(attribute)}));
   }
-  int32_t PrintDailyReport(int32_t kind) override { return Call(Join({"PrintDailyReport", N(kind)})); }
+  int32_t PrintDailyReport(int32_t kind) override {
+    return Call(Join({"PrintDailyReport", N(kind)}));
+  }
   int32_t ReadDateTime(link::FpuDateTime* dt) override {
     int32_t r = Call("ReadDateTime");
     if (r == 0) *dt = link::FpuDateTime{2026, 12, 0, 8, 9, 30, 15, 0};
     return r;
   }
-  int32_t PrintDuplicate(int32_t value) override { return Call(Join({"PrintDuplicate", N(value)})); }
+  int32_t PrintDuplicate(int32_t value) override {
+    return Call(Join({"PrintDuplicate", N(value)}));
+  }
   int32_t FiscalMemoryReportByDate(int32_t p1, int32_t p3, const link::FpuDateTime& from,
                                    const link::FpuDateTime& to) override {
     return Call(Join({"ReportByDate", N(p1), N(p3), N(from.year), N(from.month), N(from.day),
@@ -423,6 +430,12 @@ class FakeHost : public UnitHost {
   void RaiseOutputComplete(int32_t id) override { Add({'O', id}); }
   int32_t RaiseError(int32_t code, int32_t ext, int32_t locus, int32_t preset) override {
     int32_t response = preset;
+    std::function<void()> hook;
+    {
+      std::lock_guard<std::mutex> l(mu_);
+      hook = on_error_;
+    }
+    if (hook) hook();  // what the application does before it answers
     {
       std::lock_guard<std::mutex> l(mu_);
       state_at_error_ = state_;
@@ -456,6 +469,10 @@ class FakeHost : public UnitHost {
     std::lock_guard<std::mutex> l(mu_);
     pos_id_ = pos;
     cashier_id_ = cashier;
+  }
+  void OnError(std::function<void()> hook) {
+    std::lock_guard<std::mutex> l(mu_);
+    on_error_ = std::move(hook);
   }
   void QueueErrorResponse(int32_t response) {
     std::lock_guard<std::mutex> l(mu_);
@@ -521,6 +538,7 @@ class FakeHost : public UnitHost {
   std::string cashier_id_;
   std::map<int32_t, int32_t> vat_table_;
   int32_t state_at_error_ = 0;
+  std::function<void()> on_error_;
 };
 
 }  // namespace kelo::device::testing

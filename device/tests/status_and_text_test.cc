@@ -115,15 +115,29 @@ TEST(EscapeSequences, LogoAndBarcodeLines) {
 }
 
 TEST(ParameterText, BothEndingsAndSeparatorsInTheLastField) {
-  ParamFields a("Item\x1f" "100\x1f" "2\x1f", 3);
-  ParamFields b("Item\x1f" "100\x1f" "2", 3);
+  ParamFields a(
+      "Item\x1f"
+      "100\x1f"
+      "2\x1f",
+      3);
+  ParamFields b(
+      "Item\x1f"
+      "100\x1f"
+      "2",
+      3);
   for (const ParamFields* f : {&a, &b}) {
     EXPECT_EQ(f->Text(0), "Item");
     EXPECT_EQ(f->Number(1), 100);
     EXPECT_EQ(f->Number(2), 2);
   }
-  ParamFields c("2\x1f" "a\x1f" "b\x1f", 2);
-  EXPECT_EQ(c.Text(1), "a\x1f" "b");
+  ParamFields c(
+      "2\x1f"
+      "a\x1f"
+      "b\x1f",
+      2);
+  EXPECT_EQ(c.Text(1),
+            "a\x1f"
+            "b");
   ParamFields d("5", 4);
   EXPECT_EQ(d.Number(0), 5);
   EXPECT_EQ(d.Text(3), "");
@@ -136,7 +150,15 @@ TEST(ParameterText, NumbersConvertLikeStrtolAndSaturate) {
   EXPECT_EQ(ParseNumber("abc"), 0);
   EXPECT_EQ(ParseNumber("99999999999999999999"), 2147483647);
   EXPECT_EQ(ParseNumber("-99999999999999999999"), -2147483647 - 1);
-  ParamFields f("2026\x1f" "12\x1f" "8\x1f" "9\x1f" "30\x1f" "0\x1f" "0\x1f", 7);
+  ParamFields f(
+      "2026\x1f"
+      "12\x1f"
+      "8\x1f"
+      "9\x1f"
+      "30\x1f"
+      "0\x1f"
+      "0\x1f",
+      7);
   link::FpuDateTime dt = f.Date(0);
   EXPECT_EQ(dt, (link::FpuDateTime{2026, 12, 0, 8, 9, 30, 0, 0}));
 }
@@ -159,16 +181,16 @@ TEST(PaymentDescription, FormAndTextSent) {
 
 TEST(ConfigRecord, BuiltFromTheInformationRecords) {
   std::array<int32_t, 16> info1{};
-  info1[0] = 4;    // value 1
-  info1[1] = 20;   // value 2
-  info1[2] = 42;   // value 3
-  info1[8] = 6;    // value 9
-  info1[9] = 3;    // value 10
-  info1[11] = 3;   // value 12
-  info1[12] = 384; // value 13
-  info1[13] = 200; // value 14
-  info1[14] = 0;   // value 15
-  info1[15] = 150; // value 16
+  info1[0] = 4;     // value 1
+  info1[1] = 20;    // value 2
+  info1[2] = 42;    // value 3
+  info1[8] = 6;     // value 9
+  info1[9] = 3;     // value 10
+  info1[11] = 3;    // value 12
+  info1[12] = 384;  // value 13
+  info1[13] = 200;  // value 14
+  info1[14] = 0;    // value 15
+  info1[15] = 150;  // value 16
   ConfigRecord r = MakeConfigRecord(info1, {128, 64, 0, 32}, "display");
   EXPECT_TRUE(r.valid);
   EXPECT_EQ(r.num_vat_rates, 4);

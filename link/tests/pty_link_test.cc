@@ -60,9 +60,9 @@ class PtyPrinter {
           if (DecodeFrame(rx.frame(), &v) == LINK_OK && v.data.size() >= 3) {
             auto answer = testing::ResponseFrame(0x61, v.sequence, v.data[1], v.data[2], kReplyDone,
                                                  0, payload);
+            ++answered;  // counted before the answer can be seen
             ssize_t w = write(master_, answer.data(), answer.size());
             (void)w;
-            ++answered;
           }
           rx.Reset();
         }

@@ -172,10 +172,10 @@ TEST_F(TraceTest, OpenWritesTheBannerAndMethodLinesWithTimeStamps) {
   ASSERT_GE(messages.size(), 12u);
   for (size_t i = 0; i < expected_start.size(); ++i) EXPECT_EQ(messages[i], expected_start[i]);
   EXPECT_EQ(messages[4].rfind("CFiscalPrinterUnit::CFiscalPrinterUnit build time : ", 0), 0u);
-  EXPECT_EQ(messages[5], "CFiscalPrinterUnit::CFiscalPrinterUnit Version : " +
-                             OwnVersionString("FileVersion"));
-  EXPECT_EQ(messages[6], "CFiscalPrinterUnit::CFiscalPrinterUnit Company : " +
-                             OwnVersionString("CompanyName"));
+  EXPECT_EQ(messages[5],
+            "CFiscalPrinterUnit::CFiscalPrinterUnit Version : " + OwnVersionString("FileVersion"));
+  EXPECT_EQ(messages[6],
+            "CFiscalPrinterUnit::CFiscalPrinterUnit Company : " + OwnVersionString("CompanyName"));
   EXPECT_EQ(messages[7], "CFiscalPrinterUnit::CFiscalPrinterUnit Creating mutex & events");
   EXPECT_EQ(messages[8],
             "CFiscalPrinterUnit::CFiscalPrinterUnit ControlObject OPOS Version: 1.11.0");
@@ -197,8 +197,9 @@ TEST_F(TraceTest, PercentSignsAndWindows1252TextAreWrittenAsFormattedOnce) {
   unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
   unit_->SetPropertyString(pidx::PreLine, "50%s off %d \xE9");
   const std::string log = ReadFile(folder + "KELOFPU.log");
-  EXPECT_NE(log.find("+CFiscalPrinterUnit::SetPropertyString(1016008(PreLine), 50%s off %d \xE9)\n"),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("+CFiscalPrinterUnit::SetPropertyString(1016008(PreLine), 50%s off %d \xE9)\n"),
+      std::string::npos);
   EXPECT_NE(log.find("EnableDevice = 1\n"), std::string::npos);
   // The debug sink speaks UTF-8.
   bool found = false;

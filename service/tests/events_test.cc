@@ -204,8 +204,8 @@ class UnitEventsTest : public ::testing::Test {
   void SetUp() override {
     trace::ResetForTesting();
     registry_ = dir_.File("registry.reg");
-    WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
-                               {"LogEnabled", RegValue::Dword(0)}});
+    WriteDeviceKey(registry_,
+                   {{"Port", RegValue::String(pty_.path())}, {"LogEnabled", RegValue::Dword(0)}});
     unit_ = ComPtr<TestUnit>(new TestUnit(registry_));
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);

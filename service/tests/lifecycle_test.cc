@@ -14,8 +14,8 @@ class UnitTest : public ::testing::Test {
   void SetUp() override {
     trace::ResetForTesting();
     registry_ = dir_.File("registry.reg");
-    WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
-                               {"LogEnabled", RegValue::Dword(0)}});
+    WriteDeviceKey(registry_,
+                   {{"Port", RegValue::String(pty_.path())}, {"LogEnabled", RegValue::Dword(0)}});
     unit_ = ComPtr<TestUnit>(new TestUnit(registry_));
     control_ = FakeControl::Make();
   }
@@ -82,8 +82,8 @@ TEST_F(UnitTest, MissingKeyOrKeyWithoutDefaultValueIsARegistryError) {
 }
 
 TEST_F(UnitTest, ControlObjectLackingACallbackGivesDispatchErrors) {
-  for (const char* missing : {"SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate",
-                              "ControlObjectVersion"}) {
+  for (const char* missing :
+       {"SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate", "ControlObjectVersion"}) {
     std::vector<std::string> names;
     for (const auto& n : FakeControl::AllNames()) {
       if (n != missing) names.push_back(n);
@@ -141,8 +141,8 @@ TEST_F(UnitTest, ClaimOfAPortThatCannotBeOpenedReleasesTheClaim) {
   EXPECT_EQ(unit_->connects, 0);
 
   // The claim mutex was given back: with a port that opens, the next claim at once succeeds.
-  WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
-                             {"LogEnabled", RegValue::Dword(0)}});
+  WriteDeviceKey(registry_,
+                 {{"Port", RegValue::String(pty_.path())}, {"LogEnabled", RegValue::Dword(0)}});
   ASSERT_EQ(unit_->CloseService(), 0);
   ASSERT_EQ(Open(), 0);
   EXPECT_EQ(unit_->ClaimDevice(0), 0);
@@ -340,8 +340,7 @@ TEST_F(UnitTest, InvokeByNameRunsTheMethodAndReturnsItsCode) {
   ASSERT_EQ(unit_->Invoke(2, automation::InvokeKind::Method, claim, &result), automation::S_OK);
   EXPECT_EQ(result.AsLong(-1), 0);
   Variant open_result;
-  ASSERT_EQ(unit_->Invoke(10, automation::InvokeKind::Method, {}, &open_result),
-            automation::S_OK);
+  ASSERT_EQ(unit_->Invoke(10, automation::InvokeKind::Method, {}, &open_result), automation::S_OK);
   EXPECT_EQ(open_result.AsLong(-1), 0);
 }
 
@@ -363,7 +362,8 @@ TEST_F(UnitTest, InvokeRejectsBadIdentifiersCountsAndTypes) {
 TEST_F(UnitTest, TextArgumentsAreConvertedBothWays) {
   OpenClaimEnable();
   // "é" and "€" in UTF-8 become the single Windows-1252 bytes 0xE9 and 0x80 inside.
-  std::array<Variant, 2> set = {Variant::Long(pidx::PreLine), Variant::Text("Caf\xC3\xA9 \xE2\x82\xAC")};
+  std::array<Variant, 2> set = {Variant::Long(pidx::PreLine),
+                                Variant::Text("Caf\xC3\xA9 \xE2\x82\xAC")};
   ASSERT_EQ(unit_->Invoke(20, automation::InvokeKind::Method, set, nullptr), automation::S_OK);
   EXPECT_EQ(unit_->GetStringProperty(pidx::PreLine), "Caf\xE9 \x80");
   Variant back;

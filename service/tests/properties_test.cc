@@ -11,8 +11,8 @@ class PropertiesTest : public ::testing::Test {
   void SetUp() override {
     trace::ResetForTesting();
     registry_ = dir_.File("registry.reg");
-    WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
-                               {"LogEnabled", RegValue::Dword(0)}});
+    WriteDeviceKey(registry_,
+                   {{"Port", RegValue::String(pty_.path())}, {"LogEnabled", RegValue::Dword(0)}});
     unit_ = ComPtr<TestUnit>(new TestUnit(registry_));
     control_ = FakeControl::Make();
   }
@@ -62,8 +62,8 @@ TEST_F(PropertiesTest, AccessGroupsFollowTheLifecycle) {
   unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
   EXPECT_EQ(unit_->GetPropertyNumber(pidx::DayOpened), 0);
   EXPECT_EQ(unit_->result_code(), 0);
-  for (int32_t never : {pidx::DataEventEnabled, pidx::AutoDisable, pidx::DataCount, 15, 506,
-                        16037, 16557, 1000005, 1016009}) {
+  for (int32_t never : {pidx::DataEventEnabled, pidx::AutoDisable, pidx::DataCount, 15, 506, 16037,
+                        16557, 1000005, 1016009}) {
     unit_->GetPropertyNumber(never);
     ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
   }
@@ -98,13 +98,26 @@ TEST_F(PropertiesTest, CapabilityGatesRefuseReadsAndWrites) {
 TEST_F(PropertiesTest, DefaultsAfterOpen) {
   OpenClaimEnable();
   const std::pair<int32_t, int32_t> expected[] = {
-      {pidx::FreezeEvents, 1},       {pidx::PowerState, 2000},   {pidx::AmountDecimalPlaces, 2},
-      {pidx::CheckTotal, 1},         {pidx::CountryCode, 8},     {pidx::DescriptionLength, 24},
-      {pidx::ErrorLevel, 1},         {pidx::MessageLength, 30},  {pidx::NumHeaderLines, 5},
-      {pidx::QuantityLength, 12},    {pidx::DateType, 4},        {pidx::FiscalReceiptType, 4},
-      {pidx::MessageType, 24},       {pidx::TotalizerType, 2},   {pidx::CapXReport, 1},
-      {pidx::CapPowerReporting, 0},  {pidx::CapCheckTotal, 0},   {pidx::CapPostPreLine, 1},
-      {pidx::CapPositiveSubtotalAdjustment, 1}, {pidx::CapSetCurrency, 0},
+      {pidx::FreezeEvents, 1},
+      {pidx::PowerState, 2000},
+      {pidx::AmountDecimalPlaces, 2},
+      {pidx::CheckTotal, 1},
+      {pidx::CountryCode, 8},
+      {pidx::DescriptionLength, 24},
+      {pidx::ErrorLevel, 1},
+      {pidx::MessageLength, 30},
+      {pidx::NumHeaderLines, 5},
+      {pidx::QuantityLength, 12},
+      {pidx::DateType, 4},
+      {pidx::FiscalReceiptType, 4},
+      {pidx::MessageType, 24},
+      {pidx::TotalizerType, 2},
+      {pidx::CapXReport, 1},
+      {pidx::CapPowerReporting, 0},
+      {pidx::CapCheckTotal, 0},
+      {pidx::CapPostPreLine, 1},
+      {pidx::CapPositiveSubtotalAdjustment, 1},
+      {pidx::CapSetCurrency, 0},
   };
   for (const auto& [index, value] : expected) {
     EXPECT_EQ(unit_->GetPropertyNumber(index), value) << CFiscalPrinterUnit::GetPropertyName(index);
@@ -193,8 +206,7 @@ TEST(PropertyNamesTest, NamesForTheTrace) {
   EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::CapXReport), "CapXReport");
   EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::TotalizerType), "TotalizerType");
   EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::PreLine), "PreLine");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::DataEventEnabled),
-               "UNDEFINED PROPERTY");
+  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::DataEventEnabled), "UNDEFINED PROPERTY");
   EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(0), "UNDEFINED PROPERTY");
   // Every capability index has its own name.
   for (int32_t i = 16501; i <= 16556; ++i) {

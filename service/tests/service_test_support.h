@@ -55,16 +55,14 @@ inline std::string ReadFile(const std::string& file) {
 }
 
 inline std::string DeviceKey(const std::string& device_name = kDeviceName) {
-  return "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" +
-         device_name;
+  return "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" + device_name;
 }
 
 // Writes (or replaces) the device key with the given values; with_default adds the key's
 // default value as an installer would.
 inline void WriteDeviceKey(const std::string& file,
                            const std::vector<std::pair<std::string, RegValue>>& values,
-                           bool with_default = true,
-                           const std::string& device_name = kDeviceName) {
+                           bool with_default = true, const std::string& device_name = kDeviceName) {
   std::string error;
   bool ok = platform::ConfigStore(file).Update(
       [&](platform::RegistryData& data) {
@@ -107,15 +105,14 @@ class FakeControl : public automation::DispatchObject {
   };
 
   static std::vector<std::string> AllNames() {
-    return {"SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate",
-            "ControlObjectVersion"};
+    return {"SODirectIO", "SOError", "SOOutputComplete", "SOStatusUpdate", "ControlObjectVersion"};
   }
   static ComPtr<FakeControl> Make(std::vector<std::string> names = AllNames()) {
     return ComPtr<FakeControl>(new FakeControl(std::move(names)));
   }
 
-  automation::HRESULT Invoke(automation::DispId id, automation::InvokeKind,
-                             std::span<Variant> args, Variant* result) override {
+  automation::HRESULT Invoke(automation::DispId id, automation::InvokeKind, std::span<Variant> args,
+                             Variant* result) override {
     const std::string name = member_names().at(static_cast<size_t>(id - 1));
     if (name == "ControlObjectVersion") {
       if (result) *result = Variant::Long(1011000);

@@ -31,10 +31,10 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   EXPECT_EQ(M('"', {"Milk", "120", "1000", "2", "0", "0"}), kOk);     // voided
   // 10% off the last item still on the receipt (Bread): 0.25.
   EXPECT_EQ(M('%', {"", "1000", "20", "0", "0"}), kOk);
-  EXPECT_EQ(M('!', {"Wine", "800", "1000", "1", "0", "0"}), kOk);     // A 8.00
-  EXPECT_EQ(M('%', {"Gift box", "50", "11", "0", "0"}), kOk);         // +0.50 on Wine
-  EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                     // and voided
-  EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);      // A -1.00
+  EXPECT_EQ(M('!', {"Wine", "800", "1000", "1", "0", "0"}), kOk);  // A 8.00
+  EXPECT_EQ(M('%', {"Gift box", "50", "11", "0", "0"}), kOk);      // +0.50 on Wine
+  EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                  // and voided
+  EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);   // A -1.00
   EXPECT_EQ(Data(1), 1925);
   // 5% off the subtotal 19.25 = 0.96, spread A -0.85 / B -0.11.
   EXPECT_EQ(M('.', {"", "500", "20"}), kOk);
@@ -56,10 +56,10 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   EXPECT_EQ(printer.model().phase(), kPhasePaid);
   EXPECT_EQ(Code(0x4C), kOk);
 
-  EXPECT_EQ(Data(2), 1829);   // day total
-  EXPECT_EQ(Data(4), 100);    // refunds
-  EXPECT_EQ(Data(5), 29);     // not paid
-  EXPECT_EQ(Data(20), 1);     // fiscal receipts
+  EXPECT_EQ(Data(2), 1829);  // day total
+  EXPECT_EQ(Data(4), 100);   // refunds
+  EXPECT_EQ(Data(5), 29);    // not paid
+  EXPECT_EQ(Data(20), 1);    // fiscal receipts
   EXPECT_EQ(Totalizer(1, 1, 1), 1615);
   EXPECT_EQ(Totalizer(1, 1, 2), 1615 - 291);  // VAT 22% in 16.15 is 2.91
   EXPECT_EQ(Totalizer(2, 1, 2), 214 - 19);    // VAT 10% in 2.14 is 0.19
@@ -124,24 +124,24 @@ TEST_F(FiscalModelTest, RefusesWhatAFiscalPrinterRefuses) {
   EXPECT_EQ(M('!', {"A", "100", "1000", "0", "77", "0"}), kReplyBadData);  // no dept 77
   EXPECT_EQ(M('!', {"A", "-5", "1000", "1", "0", "0"}), kReplyBadData);
   EXPECT_EQ(M('!', {"A", "1x0", "1000", "1", "0", "0"}), kReplyBadData);
-  EXPECT_EQ(M('!', {"A", "100", "1000"}), kReplyBadData);  // fields missing
+  EXPECT_EQ(M('!', {"A", "100", "1000"}), kReplyBadData);        // fields missing
   EXPECT_EQ(M('%', {"", "10", "10", "0", "0"}), kReplyRefused);  // nothing sold yet
   ASSERT_EQ(M('!', {"A", "100", "1000", "1", "0", "0"}), kOk);
   EXPECT_EQ(M('"', {"B", "100", "1000", "1", "0", "0"}), kReplyBadData);  // never sold
-  EXPECT_EQ(M('%', {"", "101", "10", "0", "0"}), kReplyBadData);  // discount above price
-  EXPECT_EQ(M('%', {"", "100", "12", "0", "0"}), kReplyBadData);  // unknown code
-  EXPECT_EQ(M('+', {"R", "101", "0", "1", "0", "0"}), kReplyBadData);  // below zero
-  EXPECT_EQ(M('&', {"10", "10", "0", "0"}), kReplyBadData);  // no such adjustment
-  EXPECT_EQ(Code(0x44, {"20260201", "120000"}), kReplyRefused);  // day open
+  EXPECT_EQ(M('%', {"", "101", "10", "0", "0"}), kReplyBadData);          // discount above price
+  EXPECT_EQ(M('%', {"", "100", "12", "0", "0"}), kReplyBadData);          // unknown code
+  EXPECT_EQ(M('+', {"R", "101", "0", "1", "0", "0"}), kReplyBadData);     // below zero
+  EXPECT_EQ(M('&', {"10", "10", "0", "0"}), kReplyBadData);               // no such adjustment
+  EXPECT_EQ(Code(0x44, {"20260201", "120000"}), kReplyRefused);           // day open
   EXPECT_EQ(Code(0x46, {"2100"}), kReplyRefused);
   EXPECT_EQ(Code(0x49, {"1", "X", "0"}), kReplyRefused);
-  EXPECT_EQ(Code(0x45, {"", "0"}), kReplyRefused);  // Z with a receipt open
-  EXPECT_EQ(M('*', {"0"}), kReplyRefused);          // no total yet
+  EXPECT_EQ(Code(0x45, {"", "0"}), kReplyRefused);     // Z with a receipt open
+  EXPECT_EQ(M('*', {"0"}), kReplyRefused);             // no total yet
   EXPECT_EQ(M('(', {"", "50", "11"}), kReplyBadData);  // payment form 11 does not exist
-  EXPECT_EQ(M('(', {"", "50", "0"}), kOk);  // pays without a total: total printed first
+  EXPECT_EQ(M('(', {"", "50", "0"}), kOk);             // pays without a total: total printed first
   EXPECT_EQ(M('!', {"A", "100", "1000", "1", "0", "0"}), kReplyRefused);  // after total
-  EXPECT_EQ(M('\'', {"", "51"}), kReplyBadData);  // more than is left
-  EXPECT_EQ(M('*', {"0"}), kReplyRefused);         // 0.50 still to pay
+  EXPECT_EQ(M('\'', {"", "51"}), kReplyBadData);                          // more than is left
+  EXPECT_EQ(M('*', {"0"}), kReplyRefused);                                // 0.50 still to pay
   EXPECT_EQ(Code(0x4C), kReplyRefused);
   EXPECT_EQ(M('#'), kOk);  // void the receipt
   EXPECT_EQ(printer.model().phase(), kPhaseVoided);
@@ -182,7 +182,7 @@ TEST_F(FiscalModelTest, TrainingReceiptsLeaveTheFiscalTotalsAlone) {
   SellAndPay("Practice", 500, 1);
   EXPECT_EQ(Data(2), 0);
   EXPECT_EQ(Data(20), 0);
-  EXPECT_EQ(printer.model().flags() & 0x08, 0u);  // the day did not open
+  EXPECT_EQ(printer.model().flags() & 0x08, 0u);    // the day did not open
   EXPECT_EQ(Code(0x45, {"", "0"}), kReplyRefused);  // no Z report in training
   ASSERT_EQ(Code(0x53, {"0"}), kOk);
   SellAndPay("Real", 500, 1);

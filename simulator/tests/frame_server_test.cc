@@ -23,8 +23,8 @@ struct Answer {
   }
   uint8_t reply() const { return data.at(7); }
   std::vector<std::string> fields() const {
-    return link::SplitFields(std::string_view(reinterpret_cast<const char*>(data.data() + 8),
-                                              data.size() - 8));
+    return link::SplitFields(
+        std::string_view(reinterpret_cast<const char*>(data.data() + 8), data.size() - 8));
   }
 };
 
@@ -44,7 +44,8 @@ class FrameServerTest : public ::testing::Test {
   FrameServer server{printer, faults, ticks};
 
   // Sends raw bytes; answers every complete, valid frame that came back.
-  std::vector<Answer> Send(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* raw_out = nullptr) {
+  std::vector<Answer> Send(const std::vector<uint8_t>& bytes,
+                           std::vector<uint8_t>* raw_out = nullptr) {
     std::vector<uint8_t> out;
     server.OnBytes(bytes.data(), bytes.size(), &out);
     if (raw_out) *raw_out = out;
@@ -265,7 +266,8 @@ TEST_F(FrameServerTest, RandomFaultsNeverLoseOrRepeatACommand) {
   std::string error;
   ASSERT_TRUE(ParseFaultSpec(
       "corrupt=0.1,drop=0.1,truncate=0.1,noise=0.1,busy=0.1,inprogress=0.1,inprogress_ms=50",
-      &rates, &error)) << error;
+      &rates, &error))
+      << error;
   faults.SetRates(rates);
   uint8_t seq = 0;
   uint8_t job = '0';

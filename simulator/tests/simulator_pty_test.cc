@@ -50,8 +50,7 @@ std::vector<uint8_t> ReadFrame(int fd) {
 }
 
 std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          (name + "." + std::to_string(::getpid())))
+  return (std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid())))
       .string();
 }
 
@@ -150,7 +149,7 @@ TEST(SimulatorEndToEndTest, SalesRefundXAndZThroughTheLink) {
   EXPECT_GT(std::atoi(info.field3.c_str()), 5035000);
   std::array<int32_t, 16> limits{};
   ASSERT_EQ(fpu.GetDeviceInfo1(&limits), link::LINK_OK);
-  EXPECT_EQ(limits[0], 4);   // VAT rates
+  EXPECT_EQ(limits[0], 4);    // VAT rates
   EXPECT_EQ(limits[11], 11);  // payment forms
 
   // Sales receipt.
@@ -204,7 +203,8 @@ TEST(SimulatorEndToEndTest, SalesRefundXAndZThroughTheLink) {
   sim.Stop();
 
   EXPECT_EQ(Matching(paper, "Espresso").size(), 1u);
-  EXPECT_EQ(Matching(paper, "Croissant").size(), 2u);  // sold once (despite the resend), refunded once
+  EXPECT_EQ(Matching(paper, "Croissant").size(),
+            2u);  // sold once (despite the resend), refunded once
   EXPECT_EQ(Matching(paper, "2.000 x 0.60").size(), 1u);
   EXPECT_EQ(Matching(paper, "CHANGE").size(), 1u);
   EXPECT_EQ(Matching(paper, "REFUND DOCUMENT").size(), 1u);

@@ -246,6 +246,7 @@ void MDITestFPOPOS::AddPanel(QWidget* panel, QAbstractButton* option) {
   window->setWindowTitle(panel->windowTitle());
   window->hide();
   panels_.insert(form, window);
+  options_.insert(form, option);
   connect(option, &QAbstractButton::toggled, this, [this, form](bool checked) {
     if (checked) ShowPanel(form);
   });
@@ -264,6 +265,10 @@ void MDITestFPOPOS::ShowPanel(const QString& form_name) {
   // Every panel takes the same place: the whole area right of the command bar.
   window->showMaximized();
   mdi_area_->setActiveSubWindow(window);
+  // Keep the exclusive option group in step when a panel is chosen from code.
+  if (QAbstractButton* option = options_.value(form_name); option && !option->isChecked()) {
+    option->setChecked(true);
+  }
 }
 
 bool MDITestFPOPOS::IsPanelShown(const QString& form_name) const {

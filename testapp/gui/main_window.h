@@ -64,7 +64,7 @@ class MDITestFPOPOS : public QMainWindow, public PanelHost {
   DeviceSession& Session() { return *session_; }
   // The escape prefixes built at start-up: ESC "|2C" (double width), "|3C" (double height),
   // "|5C" (half height) and "|6C" (framed).
-  const EscapePrefixes& Prefixes() const { return escape_prefixes_; }
+  const EscapePrefixes& Prefixes() const override { return escape_prefixes_; }
 
   // ---- Command bar and header band ----
   void cmdOpen_Click();
@@ -123,6 +123,8 @@ class MDITestFPOPOS : public QMainWindow, public PanelHost {
   QTimer* tmr_update_controls_ = nullptr;
   // Panel form name -> its child window in the MDI area.
   QMap<QString, QMdiSubWindow*> panels_;
+  // Panel form name -> its option button in the command bar.
+  QMap<QString, QAbstractButton*> options_;
   // The panel forms in the order HideAllPanels hides them.
   QStringList panel_order_;
 };

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "testapp/core/auto_tests.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/ui_seams.h"
 
@@ -22,6 +23,8 @@ class PanelHost {
   virtual QWidget* Panel(const QString& form_name) const = 0;
   // The device name of the customisation form ("KeloFPU").
   virtual QString DeviceName() const = 0;
+  // The print-mode escape prefixes built at start-up.
+  virtual const EscapePrefixes& Prefixes() const = 0;
 };
 
 }  // namespace kelo::testapp

@@ -181,9 +181,12 @@ TEST_F(HeadlessRunTest, AutotestRunsBetweenOpenClaimEnableAndDisableReleaseClose
   // UpdateStatus shows its "ERRORS: " box after the failing calls.
   EXPECT_EQ(err_.str().rfind("ERRORS: OposEExtended(114)", 0), 0u);
 
+  Calls();
   fake_->open_service_result = 111;
   EXPECT_EQ(Run({"--autotest", "FullFiscalTicket"}), 111);
-  EXPECT_EQ(Calls().size(), 1u);  // only the failed OpenService
+  // Only the failed open: neither claim nor the test ran.
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"OpenService(FiscalPrinter, KeloFPU, <dispatch>)",
+                                               "GetOpenResult()"}));
 }
 
 }  // namespace

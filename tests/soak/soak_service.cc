@@ -1,0 +1,343 @@
+// The service-level soak job: the same receipts through the FiscalPrinter control object,
+// which loads the service object (libsoKeloFpu.so) through the configuration file and the
+// automation loader, against the simulator on a pseudo-terminal.
+//
+// Synchronous mode: every method returns its result; after a failure the soak voids the
+// receipt (printRecVoid until the printer state is back to monitor).
+// Asynchronous mode: every output method is queued; OutputCompleteEvents must arrive in
+// OutputID order; an ErrorEvent is answered with retry up to kErrorRetries times for one
+// OutputID, then with clear (the rest of the receipt is dropped and the receipt voided).
+#include <chrono>
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "control/fiscal_printer.h"
+#include "control/opos_constants.h"
+#include "platform/registry/config_store.h"
+#include "simulator/simulator.h"
+#include "tests/soak/scaled_clock.h"
+#include "tests/soak/soak_runner.h"
+
+namespace kelo::soak {
+namespace {
+
+constexpr int32_t kPrinterStateMonitor = 1;  // FPTR_PS_MONITOR
+constexpr int kErrorRetries = 2;
+constexpr int kRecoveryRounds = 6;
+constexpr auto kDrainLimit = std::chrono::seconds(300);  // one receipt's queue, worst case
+
+std::string DeviceKey(const std::string& name) {
+  return std::string(platform::kHklm) + "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" +
+         name;
+}
+
+control::Currency Money(int64_t hundredths) { return hundredths * 100; }
+
+// Events of the asynchronous queue, as the control object delivers them (on the service
+// object's delivery thread).
+class EventLog {
+ public:
+  // OutputIDs are handed out one by one and the queue runs oldest first, so the next event
+  // always concerns the OutputID after the last one completed -- or after base, the OutputID
+  // the soak had reached when the queue last drained (outputs dropped by a clear never
+  // complete).
+  void Rebase(int32_t output_id) {
+    std::lock_guard<std::mutex> lock(mu_);
+    base_ = output_id;
+  }
+  void OnOutputComplete(int32_t id) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (id != Next()) order_violations_++;
+    last_complete_ = std::max(last_complete_, id);
+    complete_[id] = true;
+    output_complete_++;
+  }
+  // Retry the failed output up to kErrorRetries times, then clear (which drops the rest of
+  // the queue).
+  int32_t OnError() {
+    std::lock_guard<std::mutex> lock(mu_);
+    errors_++;
+    const int32_t id = Next();
+    if (++retries_[id] <= kErrorRetries) return control::OPOS_ER_RETRY;
+    cleared_[id] = true;
+    return control::OPOS_ER_CLEAR;
+  }
+  bool Completed(int32_t id) {
+    std::lock_guard<std::mutex> lock(mu_);
+    return complete_.count(id) != 0;
+  }
+  // Every output up to last_id has completed, or a clear after base ended the queue.
+  bool Settled(int32_t last_id) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (last_id <= base_ || last_complete_ >= last_id) return true;
+    auto clear = cleared_.upper_bound(base_);
+    return clear != cleared_.end() && clear->first <= last_id;
+  }
+  bool Cleared(int32_t id) {
+    std::lock_guard<std::mutex> lock(mu_);
+    return cleared_.count(id) != 0;
+  }
+  uint64_t output_complete() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return output_complete_;
+  }
+  uint64_t errors() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return errors_;
+  }
+  uint64_t order_violations() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return order_violations_;
+  }
+
+ private:
+  int32_t Next() const { return std::max(last_complete_, base_) + 1; }
+
+  // Guards everything below: written by the delivery thread, read by the soak's thread.
+  std::mutex mu_;
+  int32_t base_ = 0;
+  int32_t last_complete_ = 0;
+  std::map<int32_t, bool> complete_;
+  std::map<int32_t, int> retries_;
+  std::map<int32_t, bool> cleared_;
+  uint64_t output_complete_ = 0;
+  uint64_t errors_ = 0;
+  uint64_t order_violations_ = 0;
+};
+
+class ServiceDriver {
+ public:
+  ServiceDriver(control::FiscalPrinter& fp, JobOutcome& out, bool async, EventLog& events)
+      : fp_(fp), out_(out), async_(async), events_(events) {}
+
+  int32_t Call(int32_t result) {
+    out_.commands++;
+    if (result != control::OPOS_SUCCESS) {
+      out_.failures++;
+      out_.failures_by_code["OPOS " + std::to_string(result) + "/" +
+                            std::to_string(fp_.ResultCodeExtended())]++;
+    }
+    return result;
+  }
+
+  int32_t RunStep(const Step& s, int64_t total) {
+    switch (s.kind) {
+      case StepKind::kSell:
+        return Call(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+      case StepKind::kVoidItem:
+        return Call(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+      case StepKind::kItemDiscount:
+        return Call(fp_.PrintRecItemAdjustment(control::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+                                               Money(s.amount), s.vat));
+      case StepKind::kItemSurcharge:
+        return Call(fp_.PrintRecItemAdjustment(control::FPTR_AT_AMOUNT_SURCHARGE, s.description,
+                                               Money(s.amount), s.vat));
+      case StepKind::kRefund:
+        return Call(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
+      case StepKind::kSubtotal:
+        return Call(fp_.PrintRecSubtotal(0));
+      case StepKind::kSubtotalDiscount:
+        return Call(fp_.PrintRecSubtotalAdjustment(control::FPTR_AT_AMOUNT_DISCOUNT,
+                                                   s.description, Money(s.amount)));
+      case StepKind::kPayment:
+        return Call(fp_.PrintRecTotal(Money(total), Money(s.amount), std::to_string(s.form)));
+    }
+    return -1;
+  }
+
+  // Waits until the asynchronous queue has drained (State idle). False on the time limit.
+  bool WaitIdle() {
+    const int32_t last_id = fp_.OutputID();
+    const auto end = std::chrono::steady_clock::now() + kDrainLimit;
+    while (std::chrono::steady_clock::now() < end) {
+      if (events_.Settled(last_id) && fp_.State() == control::OPOS_S_IDLE) {
+        events_.Rebase(fp_.OutputID());
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+
+  bool VoidOpenReceipt() {
+    for (int round = 0; round < kRecoveryRounds; ++round) {
+      if (async_ && !WaitIdle()) continue;
+      if (fp_.PrinterState() == kPrinterStateMonitor) return true;
+      if (Call(fp_.PrintRecVoid("VOID")) == control::OPOS_SUCCESS) {
+        if (async_ && !WaitIdle()) continue;
+        if (fp_.PrinterState() == kPrinterStateMonitor ||
+            Call(fp_.EndFiscalReceipt(false)) == control::OPOS_SUCCESS) {
+          if (async_) WaitIdle();
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  ReceiptRecord RunReceipt(const ReceiptPlan& plan) {
+    ReceiptRecord rec;
+    rec.plan = plan;
+    rec.steps.assign(plan.steps.size(), StepOutcome::kNotSent);
+    if (Call(fp_.BeginFiscalReceipt(false)) != control::OPOS_SUCCESS) {
+      rec.failed = true;
+      if (fp_.PrinterState() == kPrinterStateMonitor) return rec;
+      rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+      return rec;
+    }
+    // Asynchronous: the OutputID of each queued step, judged once the queue has drained.
+    std::vector<int32_t> ids(plan.steps.size(), 0);
+    bool stopped = false;
+    for (size_t i = 0; i < plan.steps.size() && !stopped; ++i) {
+      const int32_t r = RunStep(plan.steps[i], plan.total);
+      if (async_) {
+        if (r == control::OPOS_SUCCESS) {
+          ids[i] = fp_.OutputID();
+        } else {
+          rec.steps[i] = StepOutcome::kFailed;
+          stopped = true;
+        }
+        continue;
+      }
+      rec.steps[i] = r == control::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
+      stopped = r != control::OPOS_SUCCESS;
+    }
+    int32_t end_id = 0;
+    if (!stopped) {
+      const int32_t r = plan.void_on_purpose ? Call(fp_.PrintRecVoid("VOID"))
+                                             : Call(fp_.EndFiscalReceipt(false));
+      if (r == control::OPOS_SUCCESS && async_) {
+        end_id = fp_.OutputID();
+      }
+      stopped = r != control::OPOS_SUCCESS;
+      if (!stopped && plan.void_on_purpose && !async_) {
+        stopped = Call(fp_.EndFiscalReceipt(false)) != control::OPOS_SUCCESS;
+      }
+    }
+    if (async_) {
+      if (!WaitIdle()) stopped = true;
+      for (size_t i = 0; i < ids.size(); ++i) {
+        if (ids[i] == 0) continue;
+        if (events_.Completed(ids[i])) {
+          rec.steps[i] = StepOutcome::kDone;
+        } else if (events_.Cleared(ids[i])) {
+          rec.steps[i] = StepOutcome::kFailed;
+          stopped = true;
+        }  // else: dropped by a clear of an earlier OutputID; never ran
+      }
+      if (end_id != 0 && !events_.Completed(end_id)) stopped = true;
+      if (!stopped && plan.void_on_purpose) {
+        stopped = Call(fp_.EndFiscalReceipt(false)) != control::OPOS_SUCCESS || !WaitIdle();
+      }
+    }
+    for (StepOutcome o : rec.steps) rec.failed = rec.failed || o == StepOutcome::kFailed;
+    if (!stopped) {
+      rec.end = plan.void_on_purpose ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kClosed;
+      return rec;
+    }
+    rec.failed = true;
+    if (fp_.PrinterState() == kPrinterStateMonitor) {
+      // Nothing open any more although the end was not confirmed: only the journal can tell.
+      rec.end = ReceiptRecord::End::kUnknown;
+      return rec;
+    }
+    rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+    return rec;
+  }
+
+ private:
+  control::FiscalPrinter& fp_;
+  JobOutcome& out_;
+  const bool async_;
+  EventLog& events_;
+};
+
+}  // namespace
+
+JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count) {
+  JobOutcome out;
+  ScaledClock clock(options.time_scale);
+  sim::SimulatorOptions sim_options;
+  std::string error;
+  if (!sim::ParseFaultSpec(options.faults, &sim_options.faults, &error)) {
+    out.setup_error = "--faults: " + error;
+    return out;
+  }
+  sim_options.seed = options.seed * 7919 + static_cast<uint64_t>(job);
+  sim_options.ticks = &clock;
+  sim::Simulator simulator(sim_options);
+  if (!simulator.Start(&error)) {
+    out.setup_error = "simulator: " + error;
+    return out;
+  }
+
+  // The device key of this job in the run's configuration file ($OPOS_REGISTRY, set up and
+  // registered by RunSoak before the jobs start).
+  const std::string name = "KeloFPU" + std::to_string(job);
+  platform::ConfigStore store;
+  if (!store.Update(
+          [&](platform::RegistryData& data) {
+            platform::RegKey& key = data.CreateKey(DeviceKey(name));
+            key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
+            key.Set("Port", platform::RegValue::String(simulator.slave_path()));
+            key.Set("BaudRate", platform::RegValue::Dword(38400));
+            key.Set("LogEnabled", platform::RegValue::Dword(0));
+          },
+          &error)) {
+    out.setup_error = "configuration: " + error;
+    return out;
+  }
+
+  EventLog events;
+  control::FiscalPrinterOptions fp_options;
+  fp_options.registry_file = store.file();
+  control::FiscalPrinter fp(fp_options);
+  fp.SetOutputCompleteHandler([&events](int32_t id) { events.OnOutputComplete(id); });
+  // Handlers run on the service object's delivery thread: they touch only the log.
+  fp.SetErrorHandler([&events](int32_t, int32_t, int32_t, int32_t& response) {
+    response = events.OnError();
+  });
+  int32_t r = fp.Open(name);
+  if (r == control::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
+  if (r != control::OPOS_SUCCESS) {
+    out.setup_error = "open/claim " + name + ": " + std::to_string(r) + " " + fp.ErrorString();
+    return out;
+  }
+  fp.SetDeviceEnabled(true);
+  const bool async = options.mode == SoakMode::kAsync;
+  fp.SetAsyncMode(async);
+
+  PlanOptions plan_options;
+  plan_options.job = job;
+  plan_options.vat_rates = std::max(1, std::min(fp.NumVatRates(), 4));
+  plan_options.payment_forms = 4;
+  std::mt19937_64 rng(options.seed * 1000003 + static_cast<uint64_t>(job));
+  ServiceDriver driver(fp, out, async, events);
+  for (int32_t i = 0; i < count; ++i) {
+    ReceiptPlan plan = MakeReceipt(rng, i + 1, plan_options);
+    out.planned.Add(plan);
+    out.records.push_back(driver.RunReceipt(plan));
+  }
+  out.events_output_complete = events.output_complete();
+  out.events_error = events.errors();
+  out.event_order_violations = events.order_violations();
+  fp.SetDeviceEnabled(false);
+  fp.ReleaseDevice();
+  fp.Close();
+
+  DayCounters counters;
+  counters.gross = simulator.DataItem(2);
+  counters.fiscal_receipts = simulator.DataItem(20);
+  counters.voided_receipts = simulator.DataItem(6);
+  out.faults = simulator.fault_counters();
+  out.exchanges = simulator.exchange_counters();
+  out.audit = AuditReceipts(out.records, simulator.Journal(), counters);
+  simulator.Stop();
+  return out;
+}
+
+}  // namespace kelo::soak
