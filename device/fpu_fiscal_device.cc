@@ -36,6 +36,9 @@ int32_t FpuFiscalDevice::Open() {
   {
     std::unique_lock<std::shared_mutex> lock(engine_mu_);
     if (engine_) return link::LINK_OK;
+    // Without a port there is no printer to talk to: every request then answers "no
+    // answer" (106), so the unit reports "Device not found" rather than a model error.
+    if (port() == nullptr) return link::LINK_E_TIMEOUT;
     auto engine = std::make_unique<FpuProtocol>(clock_);
     int32_t result = engine->SetPort(port());
     if (result != link::LINK_OK) return result;

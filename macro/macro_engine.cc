@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -117,6 +118,11 @@ int32_t clsMacroEngine::LoadFromFile(const std::string& path) {
   if (path.empty()) {
     lines_.clear();
     PopulateListBoxMacro();
+    return kFailure;
+  }
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    Note("cannot read the macro file " + path + ": it is a folder");
     return kFailure;
   }
   std::ifstream in(path, std::ios::binary);

@@ -456,10 +456,13 @@ Outcome FiscalModel::ItemAdjustment(std::string_view description, int64_t amount
     }
   }
   if (!item) return Outcome::kRefused;
-  int32_t resolved = item->vat;
+  // The adjustment follows the item's VAT: what the driver sends is only checked (it sends
+  // the default index for "no VAT given").
   if (vat != 0 || department != 0) {
-    if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
+    int32_t sent_vat = 0;
+    if (Outcome o = CheckSale(vat, department, &sent_vat); o != Outcome::kOk) return o;
   }
+  const int32_t resolved = item->vat;
   int64_t value = amount;
   if (IsPercent(code)) {
     if (amount <= 0 || amount > 10000) return Outcome::kBadData;
@@ -490,13 +493,13 @@ Outcome FiscalModel::ItemAdjustmentVoid(int64_t amount, int32_t code, int32_t va
                                         int32_t department) {
   if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
   if (!ValidCode(code)) return Outcome::kBadData;
-  int32_t resolved = 0;
   if (vat != 0 || department != 0) {
-    if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
+    int32_t sent_vat = 0;
+    if (Outcome o = CheckSale(vat, department, &sent_vat); o != Outcome::kOk) return o;
   }
   for (auto it = receipt_.entries.rbegin(); it != receipt_.entries.rend(); ++it) {
     if (it->kind != ReceiptEntry::kAdjustment || it->cancelled || it->code != code ||
-        it->sent != amount || (resolved != 0 && it->vat != resolved)) {
+        it->sent != amount) {
       continue;
     }
     const int64_t effect = -it->effect[static_cast<size_t>(it->vat)];

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -105,6 +106,7 @@ bool Simulator::StartOnFd(int fd, std::string* error) {
     *error = Errno("cannot make the line non-blocking");
     return false;
   }
+  line_is_socket_ = !own_master_;
   stop_ = false;
   std::promise<void> ready;
   std::future<void> is_ready = ready.get_future();
@@ -172,7 +174,7 @@ void Simulator::MaybeSave(bool force) {
   // receipt is not fiscal memory yet (a restart voids it, as a power failure would).
   const bool changed = printer_->mutations() != saved_mutations_;
   const bool due = force || platform::TicksSince(last_save_tick_, ticks_.TickMs()) >= 1000;
-  if (!changed || !due || (!force && printer_->model().document_open())) return;
+  if (!force && (!changed || !due || printer_->model().document_open())) return;
   std::string error;
   if (!sim::SaveState(*printer_, options_.state_file, &error)) {
     std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
@@ -201,7 +203,13 @@ void Simulator::WriteOut(const std::vector<uint8_t>& bytes) {
           std::min<size_t>(bytes.size(), static_cast<size_t>((NowMicros() - start) / byte_us) + 1);
     }
     while (sent < allowed) {
-      const ssize_t n = ::write(master_fd_, bytes.data() + sent, allowed - sent);
+      ssize_t n = -1;
+      if (line_is_socket_) {
+        // A socket whose peer went away must not kill the process with SIGPIPE.
+        n = ::send(master_fd_, bytes.data() + sent, allowed - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == ENOTSOCK) line_is_socket_ = false;
+      }
+      if (!line_is_socket_) n = ::write(master_fd_, bytes.data() + sent, allowed - sent);
       if (n > 0) {
         sent += static_cast<size_t>(n);
         continue;

@@ -105,6 +105,7 @@ class Simulator {
   int master_fd_ = -1;
   int slave_fd_ = -1;  // kept open so the master never sees a hang-up between clients
   bool own_master_ = false;
+  bool line_is_socket_ = false;  // a caller's descriptor may be a socket (send, no SIGPIPE)
   int wake_fd_ = -1;  // eventfd that ends the serving thread's waits
   std::string slave_path_;
   std::string link_path_;

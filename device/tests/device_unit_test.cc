@@ -381,3 +381,18 @@ TEST_F(DeviceUnitTest, SyncCallersAreReleasedWhenTheWorkerStops) {
 
 }  // namespace
 }  // namespace kelo::device
+
+namespace kelo::device {
+namespace {
+
+TEST(DeviceUnitWithoutPort, ConnectFindsNoDevice) {
+  testing::YieldingClock clock;
+  testing::FakeHost host;
+  DeviceUnit unit(host, clock);  // the serial-line device, but no port attached
+  unit.SetWaitSlice(1);
+  EXPECT_EQ(unit.Connect(200), (DeviceResult{107, 0, "Device not found"}));
+  EXPECT_FALSE(unit.connected());
+}
+
+}  // namespace
+}  // namespace kelo::device

@@ -231,6 +231,8 @@ TEST_F(MacroEngineTest, SaveAndLoadRoundTrip) {
   // Unreadable and oversized files keep the current macro.
   EXPECT_EQ(engine.LoadFromFile((fake.dir / "missing.oposcmd").string()), 111);
   EXPECT_EQ(engine.lines(), saved);
+  EXPECT_EQ(engine.LoadFromFile(fake.dir.string()), 111);
+  EXPECT_EQ(engine.lines(), saved);
   {
     std::ofstream big(fake.dir / "big.oposcmd", std::ios::binary);
     for (int i = 0; i < 10002; ++i) big << "F_Close\r\n";

@@ -2,7 +2,7 @@
 // name, time stamps, level mask, switch, formatting once, debug sink).
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 
 #include "platform/os/debug_output.h"
 #include "service/tests/service_test_support.h"
@@ -114,6 +114,20 @@ TEST(VersionRecordTest, LookupFollowsTheTranslationList) {
 
 // ---- Trace ----
 
+// Splits "hh:mm:ss.mmm  message" into its message; false when the stamp is malformed.
+bool SplitStamp(const std::string& line, std::string* message) {
+  static constexpr char kPattern[] = "dd:dd:dd.ddd  ";
+  const size_t n = sizeof kPattern - 1;
+  if (line.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    const char p = kPattern[i];
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if (p == 'd' ? !std::isdigit(c) : c != static_cast<unsigned char>(p)) return false;
+  }
+  *message = line.substr(n);
+  return true;
+}
+
 class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -157,11 +171,10 @@ TEST_F(TraceTest, OpenWritesTheBannerAndMethodLinesWithTimeStamps) {
   std::istringstream lines(log);
   std::string line;
   std::vector<std::string> messages;
-  const std::regex stamp(R"(^\d\d:\d\d:\d\d\.\d\d\d  (.*)$)");
   while (std::getline(lines, line)) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(line, m, stamp)) << line;
-    messages.push_back(m[1]);
+    std::string message;
+    ASSERT_TRUE(SplitStamp(line, &message)) << line;
+    messages.push_back(message);
   }
   const std::vector<std::string> expected_start = {
       "        *****************************",
@@ -259,9 +272,13 @@ TEST_F(TraceTest, LinesFromManyThreadsNeverInterleave) {
   std::istringstream lines(ReadFile(dir_.File("threads.log")));
   std::string line;
   int count = 0;
-  const std::regex whole(R"(^\d\d:\d\d:\d\d\.\d\d\d  thread \d line \d+ payload$)");
   while (std::getline(lines, line)) {
-    EXPECT_TRUE(std::regex_match(line, whole)) << line;
+    std::string message;
+    int t = -1, i = -1;
+    char tail[16] = {};
+    EXPECT_TRUE(SplitStamp(line, &message)) << line;
+    EXPECT_EQ(std::sscanf(message.c_str(), "thread %d line %d %15s", &t, &i, tail), 3) << line;
+    EXPECT_STREQ(tail, "payload") << line;
     ++count;
   }
   EXPECT_EQ(count, 800);

@@ -32,7 +32,10 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   // 10% off the last item still on the receipt (Bread): 0.25.
   EXPECT_EQ(M('%', {"", "1000", "20", "0", "0"}), kOk);
   EXPECT_EQ(M('!', {"Wine", "800", "1000", "1", "0", "0"}), kOk);  // A 8.00
-  EXPECT_EQ(M('%', {"Gift box", "50", "11", "0", "0"}), kOk);      // +0.50 on Wine
+  // +0.50 on Wine; the adjustment takes the item's VAT even when the driver sends the
+  // default index.
+  EXPECT_EQ(M('%', {"Gift box", "50", "11", "5", "0"}), kOk);
+  EXPECT_EQ(Totalizer(5, 2, 1), 0);
   EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                  // and voided
   EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);   // A -1.00
   EXPECT_EQ(Data(1), 1925);

@@ -2,6 +2,7 @@
 // day driven through the link's command set.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -77,6 +78,28 @@ TEST(SimulatorPtyTest, AnswersTheStatusQueryOnTheSlaveEndAndLinksThePath) {
   ::close(fd);
   sim.Stop();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+TEST(SimulatorPtyTest, ServesADescriptorTheCallerOwns) {
+  int sv[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv), 0);
+  Simulator sim;
+  std::string error;
+  ASSERT_TRUE(sim.StartOnFd(sv[0], &error)) << error;
+  EXPECT_TRUE(sim.slave_path().empty());
+  const uint8_t query[] = {0x01, 0x41, 0x00, 0x00, 0x03, 0x31, 0xFF, 0x3F, 0x43, 0xF9};
+  ASSERT_EQ(::write(sv[1], query, sizeof query), static_cast<ssize_t>(sizeof query));
+  link::FrameView view;
+  const auto answer = ReadFrame(sv[1]);
+  ASSERT_EQ(link::DecodeFrame(answer, &view), link::LINK_OK);
+  EXPECT_EQ(view.kind, 0x61);
+  // A peer that sends and goes away before the answer: no SIGPIPE, the line stays served.
+  ASSERT_EQ(::write(sv[1], query, sizeof query), static_cast<ssize_t>(sizeof query));
+  ::close(sv[1]);
+  ::usleep(50000);
+  EXPECT_GE(sim.exchange_counters().frames, 2u);
+  sim.Stop();
+  ::close(sv[0]);
 }
 
 TEST(SimulatorPtyTest, StateFileCarriesTheFiscalMemoryToTheNextRun) {

@@ -1,6 +1,7 @@
 #include "testapp/gui/panels.h"
 
 #include "testapp/gui/autotests_panel.h"
+#include "testapp/gui/directio_panel.h"
 #include "testapp/gui/fiscal_ticket_panel.h"
 #include "testapp/gui/macro_window.h"
 #include "testapp/gui/nonfiscal_panel.h"
@@ -23,6 +24,8 @@ QWidget* CreatePanel(const QString& form_name, const QString& caption, PanelHost
     panel = new frmReports(host);
   } else if (form_name == QLatin1String("frmProperties")) {
     panel = new frmProperties(host);
+  } else if (form_name == QLatin1String("frmDirectIO")) {
+    panel = new frmDirectIO(host);
   } else if (form_name == QLatin1String("frmAutoTests")) {
     panel = new frmAutoTests(host, host.Prefixes());
   } else if (form_name == QLatin1String("frmMacro")) {

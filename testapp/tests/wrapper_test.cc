@@ -4,6 +4,7 @@
 #include "testapp/core/device_session.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/log_model.h"
+#include "testapp/core/property_list.h"
 #include "testapp/tests/fake_printer.h"
 
 namespace kelo::testapp {
@@ -164,6 +165,30 @@ TEST_F(WrapperTest, PropertyReadersAndWriters) {
   EXPECT_EQ(LastLine(), "PreLine := \"  pre  \"     -> OposSuccess(0)");
   wrapper.SetFiscalReceiptType(7);
   EXPECT_EQ(recorder.lines.back(), "P_FiscalReceiptType$7");
+}
+
+TEST_F(WrapperTest, ReadAllPropertiesLogsEveryReadInNameOrder) {
+  OpenDevice();
+  fake.state->numbers[16002] = 1;
+  fake.state->strings[1016008] = "pre";
+  const auto rows = ReadAllProperties(wrapper);
+  ASSERT_EQ(rows.size(), 119u);
+  EXPECT_EQ(rows.front().name, "ActualCurrency");
+  EXPECT_EQ(rows.back().name, "TrainingModeActive");
+  for (size_t i = 1; i < rows.size(); ++i) {
+    std::string a = rows[i - 1].name, b = rows[i].name;
+    for (auto* t : {&a, &b}) {
+      for (char& c : *t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    EXPECT_LT(a, b);
+  }
+  auto find = [&](const std::string& name) {
+    return std::find_if(rows.begin(), rows.end(), [&](auto& r) { return r.name == name; })->value;
+  };
+  EXPECT_EQ(find("AsyncMode"), "True");
+  EXPECT_EQ(find("PreLine"), "pre");
+  EXPECT_EQ(find("State"), "2");
+  EXPECT_EQ(Lines().size(), 119u);
 }
 
 TEST_F(WrapperTest, EventTextsAndErrorEventAnswer) {

@@ -136,11 +136,13 @@ AuditResult AuditReceipts(const std::vector<ReceiptRecord>& records,
   std::map<std::string, int> line_count;
   std::map<std::string, std::set<size_t>> receipt_docs;  // receipt part -> journal indexes
   std::map<size_t, int64_t> doc_total;
+  std::map<size_t, int> doc_subtotals;  // "SUBTOTAL" lines per document
   int64_t voided_docs = 0;
   for (size_t d = 0; d < journal.size(); ++d) {
     const sim::JournalDoc& doc = journal[d];
     if (doc.kind == sim::DocKind::kVoided) voided_docs++;
     for (const std::string& line : doc.lines) {
+      if (line.compare(0, 9, "SUBTOTAL ") == 0) doc_subtotals[d]++;
       if (line.compare(0, 6, "TOTAL ") == 0) {
         int64_t total = 0;
         if (ParseAmount(LastWord(line), &total)) doc_total[d] = total;
@@ -225,6 +227,19 @@ AuditResult AuditReceipts(const std::vector<ReceiptRecord>& records,
     }
     closed++;
     expected_gross += rec.plan.total;
+    // The subtotal is printed once for the subtotal step and once more before each subtotal
+    // discount; a second execution of either would show here.
+    int subtotals = 0;
+    for (const Step& step : rec.plan.steps) {
+      subtotals += step.kind == StepKind::kSubtotal || step.kind == StepKind::kSubtotalDiscount;
+    }
+    if (doc_subtotals[d] != subtotals) {
+      result.duplicates += doc_subtotals[d] > subtotals;
+      result.mismatches += doc_subtotals[d] < subtotals;
+      result.Add("receipt " + receipt_id + " prints the subtotal " +
+                 std::to_string(doc_subtotals[d]) + " times, " + std::to_string(subtotals) +
+                 " expected");
+    }
     result.totals_checked++;
     const auto total = doc_total.find(d);
     if (total == doc_total.end() || total->second != rec.plan.total) {

@@ -139,6 +139,7 @@ ReceiptPlan MakeReceipt(std::mt19937_64& rng, int32_t number, const PlanOptions&
   for (int p = 0; p < payments; ++p) {
     Step pay;
     pay.kind = StepKind::kPayment;
+    pay.description = Description(options.job, number, ++line, 'P');
     if (p + 1 < payments) {
       pay.amount = left > 1 ? Draw(rng, 0, left / 2) : 0;
       pay.form = static_cast<int32_t>(Draw(rng, 1, std::max(1, options.payment_forms - 1)));

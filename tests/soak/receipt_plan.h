@@ -21,14 +21,14 @@ enum class StepKind {
   kRefund,             // refund line inside the sales receipt, amount off the total
   kSubtotal,           // prints the subtotal
   kSubtotalDiscount,   // amount off the subtotal (code 10)
-  kPayment,            // amount, form
+  kPayment,            // amount, form; the description is printed as the payment's text
 };
 
 const char* StepName(StepKind kind);
 
 struct Step {
   StepKind kind = StepKind::kSell;
-  std::string description;  // unique in the run (empty for kSubtotal and kPayment)
+  std::string description;  // unique in the run (empty for kSubtotal)
   int64_t amount = 0;       // hundredths of the currency unit
   int32_t vat = 1;          // VAT index 1..4
   int32_t form = 0;         // payment form (kPayment)

@@ -45,7 +45,7 @@ class LinkDriver {
       case StepKind::kSubtotalDiscount:
         return Call(proto_.SubtotalAdjustment(s.description, s.amount, 10));
       case StepKind::kPayment:
-        return Call(proto_.Payment("", s.amount, s.form));
+        return Call(proto_.Payment(s.description, s.amount, s.form));
     }
     return link::LINK_E_PROTOCOL;
   }

@@ -62,9 +62,9 @@ class EventLog {
     std::lock_guard<std::mutex> lock(mu_);
     errors_++;
     const int32_t id = Next();
-    if (++retries_[id] <= kErrorRetries) return control::OPOS_ER_RETRY;
+    if (++retries_[id] <= kErrorRetries) return control::opos::OPOS_ER_RETRY;
     cleared_[id] = true;
-    return control::OPOS_ER_CLEAR;
+    return control::opos::OPOS_ER_CLEAR;
   }
   bool Completed(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
@@ -116,7 +116,7 @@ class ServiceDriver {
 
   int32_t Call(int32_t result) {
     out_.commands++;
-    if (result != control::OPOS_SUCCESS) {
+    if (result != control::opos::OPOS_SUCCESS) {
       out_.failures++;
       out_.failures_by_code["OPOS " + std::to_string(result) + "/" +
                             std::to_string(fp_.ResultCodeExtended())]++;
@@ -131,20 +131,21 @@ class ServiceDriver {
       case StepKind::kVoidItem:
         return Call(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
       case StepKind::kItemDiscount:
-        return Call(fp_.PrintRecItemAdjustment(control::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
                                                Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
-        return Call(fp_.PrintRecItemAdjustment(control::FPTR_AT_AMOUNT_SURCHARGE, s.description,
+        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE, s.description,
                                                Money(s.amount), s.vat));
       case StepKind::kRefund:
         return Call(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
         return Call(fp_.PrintRecSubtotal(0));
       case StepKind::kSubtotalDiscount:
-        return Call(fp_.PrintRecSubtotalAdjustment(control::FPTR_AT_AMOUNT_DISCOUNT,
+        return Call(fp_.PrintRecSubtotalAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
                                                    s.description, Money(s.amount)));
       case StepKind::kPayment:
-        return Call(fp_.PrintRecTotal(Money(total), Money(s.amount), std::to_string(s.form)));
+        return Call(fp_.PrintRecTotal(Money(total), Money(s.amount),
+                                     std::to_string(s.form) + ">" + s.description));
     }
     return -1;
   }
@@ -154,7 +155,7 @@ class ServiceDriver {
     const int32_t last_id = fp_.OutputID();
     const auto end = std::chrono::steady_clock::now() + kDrainLimit;
     while (std::chrono::steady_clock::now() < end) {
-      if (events_.Settled(last_id) && fp_.State() == control::OPOS_S_IDLE) {
+      if (events_.Settled(last_id) && fp_.State() == control::opos::OPOS_S_IDLE) {
         events_.Rebase(fp_.OutputID());
         return true;
       }
@@ -167,10 +168,10 @@ class ServiceDriver {
     for (int round = 0; round < kRecoveryRounds; ++round) {
       if (async_ && !WaitIdle()) continue;
       if (fp_.PrinterState() == kPrinterStateMonitor) return true;
-      if (Call(fp_.PrintRecVoid("VOID")) == control::OPOS_SUCCESS) {
+      if (Call(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
         if (async_ && !WaitIdle()) continue;
         if (fp_.PrinterState() == kPrinterStateMonitor ||
-            Call(fp_.EndFiscalReceipt(false)) == control::OPOS_SUCCESS) {
+            Call(fp_.EndFiscalReceipt(false)) == control::opos::OPOS_SUCCESS) {
           if (async_) WaitIdle();
           return true;
         }
@@ -183,7 +184,7 @@ class ServiceDriver {
     ReceiptRecord rec;
     rec.plan = plan;
     rec.steps.assign(plan.steps.size(), StepOutcome::kNotSent);
-    if (Call(fp_.BeginFiscalReceipt(false)) != control::OPOS_SUCCESS) {
+    if (Call(fp_.BeginFiscalReceipt(false)) != control::opos::OPOS_SUCCESS) {
       rec.failed = true;
       if (fp_.PrinterState() == kPrinterStateMonitor) return rec;
       rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
@@ -195,7 +196,7 @@ class ServiceDriver {
     for (size_t i = 0; i < plan.steps.size() && !stopped; ++i) {
       const int32_t r = RunStep(plan.steps[i], plan.total);
       if (async_) {
-        if (r == control::OPOS_SUCCESS) {
+        if (r == control::opos::OPOS_SUCCESS) {
           ids[i] = fp_.OutputID();
         } else {
           rec.steps[i] = StepOutcome::kFailed;
@@ -203,19 +204,19 @@ class ServiceDriver {
         }
         continue;
       }
-      rec.steps[i] = r == control::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
-      stopped = r != control::OPOS_SUCCESS;
+      rec.steps[i] = r == control::opos::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
+      stopped = r != control::opos::OPOS_SUCCESS;
     }
     int32_t end_id = 0;
     if (!stopped) {
       const int32_t r = plan.void_on_purpose ? Call(fp_.PrintRecVoid("VOID"))
                                              : Call(fp_.EndFiscalReceipt(false));
-      if (r == control::OPOS_SUCCESS && async_) {
+      if (r == control::opos::OPOS_SUCCESS && async_) {
         end_id = fp_.OutputID();
       }
-      stopped = r != control::OPOS_SUCCESS;
+      stopped = r != control::opos::OPOS_SUCCESS;
       if (!stopped && plan.void_on_purpose && !async_) {
-        stopped = Call(fp_.EndFiscalReceipt(false)) != control::OPOS_SUCCESS;
+        stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS;
       }
     }
     if (async_) {
@@ -231,7 +232,7 @@ class ServiceDriver {
       }
       if (end_id != 0 && !events_.Completed(end_id)) stopped = true;
       if (!stopped && plan.void_on_purpose) {
-        stopped = Call(fp_.EndFiscalReceipt(false)) != control::OPOS_SUCCESS || !WaitIdle();
+        stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS || !WaitIdle();
       }
     }
     for (StepOutcome o : rec.steps) rec.failed = rec.failed || o == StepOutcome::kFailed;
@@ -302,8 +303,8 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
     response = events.OnError();
   });
   int32_t r = fp.Open(name);
-  if (r == control::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
-  if (r != control::OPOS_SUCCESS) {
+  if (r == control::opos::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
+  if (r != control::opos::OPOS_SUCCESS) {
     out.setup_error = "open/claim " + name + ": " + std::to_string(r) + " " + fp.ErrorString();
     return out;
   }

@@ -1,4 +1,5 @@
 // The main window: device session commands, status display, events, panels and log window.
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -215,7 +216,7 @@ TEST_F(MainWindowTest, LogWindowTogglesAndFollowsTheLog) {
   EXPECT_FALSE(log_window->isHidden());
   Click(QStringLiteral("cmdResetPrinter"));  // closed device: logged failure and a box
   EXPECT_TRUE(
-      text->toPlainText().startsWith(QStringLiteral("ResetPrinter()     -> OposEClosed(101)")))
+      text->toPlainText().contains(QStringLiteral("\nResetPrinter()     -> OposEClosed(101)")))
       << text->toPlainText().toStdString();
   EXPECT_EQ(boxes_.shown.size(), 1u);
 
@@ -234,6 +235,25 @@ TEST_F(MainWindowTest, LogWindowTogglesAndFollowsTheLog) {
 
   Click(QStringLiteral("cmdLogWindow"));
   EXPECT_TRUE(log_window->isHidden());
+}
+
+TEST_F(MainWindowTest, RefreshTimerCopiesReceiptOptionsWithoutWritingThemBack) {
+  Click(QStringLiteral("cmdOpen"));
+  SetNumber(opos::PIDX_DuplicateReceipt, 1);
+  SetNumber(opos::PIDX_FlagWhenIdle, 0);
+  QWidget* fiscal = window_->Panel(QStringLiteral("frmFiscalTicket"));
+  auto* dup = Find<QCheckBox>(QStringLiteral("chkDupReceipt"), fiscal);
+  auto* idle = Find<QCheckBox>(QStringLiteral("chkFlagWhenIdle"), fiscal);
+  idle->setChecked(true);
+  TakeServiceCalls();
+  window_->tmrUpdateControls()->start(1);  // the 2 s period, shortened
+  ASSERT_TRUE(WaitFor([&] { return dup->isChecked() && !idle->isChecked(); }));
+  window_->tmrUpdateControls()->stop();
+  for (const auto& call : TakeServiceCalls()) {
+    EXPECT_EQ(call.rfind("SetProperty", 0), std::string::npos) << call;
+  }
+  // The reads are not logged either.
+  EXPECT_FALSE(AnyStartsWith(LogLines(window_->Log()), "DuplicateReceipt"));
 }
 
 }  // namespace

@@ -4,14 +4,17 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 
 #include "control/opos_constants.h"
+#include "testapp/gui/directio_panel.h"
 #include "testapp/gui/esc_sequences_dialog.h"
 #include "testapp/gui/fiscal_ticket_panel.h"
 #include "testapp/gui/reports_panel.h"
@@ -218,6 +221,46 @@ TEST_F(PanelsTest, EscapeSequenceGeneratorComposesCodes) {
   EXPECT_EQ(QApplication::clipboard()->text(),
             esc + "|3F" + esc + "|12R226443247343" + esc + "|2C");
   EXPECT_TRUE(result->text().isEmpty());
+}
+
+TEST_F(PanelsTest, DirectIOFillsTheDataArrayAsEachButtonSays) {
+  Click(QStringLiteral("cmdOCE"));
+  QWidget* dio = Panel("frmDirectIO");
+  TakeServiceCalls();
+  Click(QStringLiteral("cmdDirSetPollingTime"), dio);
+  Click(QStringLiteral("cmdDirReportEJ"), dio);
+  Find<QLineEdit>(QStringLiteral("txtDirBmpPrintMode"), dio)->setText(QStringLiteral("1F"));
+  Click(QStringLiteral("cmdDirPrintBitmap"), dio);
+  Find<QComboBox>(QStringLiteral("cbDirBarcodeType"), dio)->setCurrentText(QStringLiteral("QR"));
+  Click(QStringLiteral("cmdDirPrintBarcode"), dio);
+  EXPECT_EQ(Methods(), (std::vector<std::string>{
+                           "DirectIO(9003, 1|1000|-1|-1|0|0|0|0|0|0|0, )",
+                           "DirectIO(1500, 0|0|0|20071212|20071212|1|1|0|0|0|0, reportEJ.txt)",
+                           "DirectIO(1101, 1|31|1|0|0|0|0|0|0|0|0, )",
+                           "DirectIO(1200, 1|0|0|0|0|0|0|0|0|0|0, 4007817504598)"}));
+  // The wrapper logs the values the device gave back (the fake adds one to each).
+  const auto log = LogLines(window_->Log());
+  EXPECT_TRUE(std::find(log.begin(), log.end(),
+                        "DirectIO(DIRECTIO_FPTR_SETPOLLINGTIME, {2, 1001, 0, 0, 1, 1, 1, 1, 1, 1, "
+                        "1}, -ok)     -> OposSuccess(0)") != log.end());
+
+  // The deprecated commands are not offered for this device.
+  EXPECT_FALSE(Find<QPushButton>(QStringLiteral("cmdDirPrintBitmap"), dio)->isVisibleTo(dio));
+  EXPECT_FALSE(Find<QPushButton>(QStringLiteral("cmdDirEndCreditNote"), dio)->isVisibleTo(dio));
+}
+
+TEST_F(PanelsTest, DirectIOShowsWhatTheDeviceReturned) {
+  Click(QStringLiteral("cmdOCE"));
+  QWidget* dio = Panel("frmDirectIO");
+  auto* drawer = Find<QLabel>(QStringLiteral("lblDirGetDrawer"), dio);
+  EXPECT_EQ(drawer->text(), QStringLiteral("n.a."));
+  Click(QStringLiteral("cmdDirGetDrawer"), dio);  // the fake answers element 0 = 1
+  EXPECT_EQ(drawer->text(), QStringLiteral("Opened"));
+  FailNextCall(opos::OPOS_E_ILLEGAL);
+  Click(QStringLiteral("cmdDirGetDrawer"), dio);
+  EXPECT_EQ(drawer->text(), QStringLiteral("Opened"));  // the fake still adds one on failure
+  Click(QStringLiteral("cmdDirGetDeptVatLinks"), dio);
+  EXPECT_EQ(Find<QLineEdit>(QStringLiteral("txtDeptVatLinks"), dio)->text(), QStringLiteral("-ok"));
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// The kelofpu-sim program's command-line contract: the ready line, the link, a clean exit on
+// SIGTERM, and exit code 2 for a bad command line.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Child {
+  pid_t pid = -1;
+  int out = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> argv;
+  std::string program = KELO_SIM_PROGRAM;
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  Child c;
+  if (posix_spawn(&c.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    c.pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  c.out = pipe_fds[0];
+  return c;
+}
+
+std::string ReadLine(int fd, int timeout_ms) {
+  std::string line;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < end) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    char c = 0;
+    if (::read(fd, &c, 1) != 1) break;
+    if (c == '\n') return line;
+    line.push_back(c);
+  }
+  return line;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  for (int i = 0; i < 200; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    ::usleep(25000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return -1;
+}
+
+std::string Temp(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid())))
+      .string();
+}
+
+TEST(ProgramTest, ServesUntilSigtermThenRemovesTheLinkAndSavesTheState) {
+  const std::string link = Temp("kelofpu-prog-link");
+  const std::string state = Temp("kelofpu-prog-state");
+  std::filesystem::remove(state);
+  Child c = Spawn({"--link", link, "--state", state, "--faults", "busy=0.01", "--seed", "9"});
+  ASSERT_GT(c.pid, 0);
+  const std::string ready = ReadLine(c.out, 5000);
+  EXPECT_EQ(ready.rfind("kelofpu-sim ready " + link + " -> /dev/pts/", 0), 0u) << ready;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  ::kill(c.pid, SIGTERM);
+  EXPECT_EQ(WaitExit(c.pid), 0);
+  ::close(c.out);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_TRUE(std::filesystem::exists(state));
+  std::filesystem::remove(state);
+}
+
+TEST(ProgramTest, BadCommandLinesExitWithTwo) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {},
+           {"--link"},
+           {"--link", Temp("x"), "--faults", "drop=2"},
+           {"--link", Temp("x"), "--baud", "fast"},
+           {"--link", Temp("x"), "--seed", "-1"},
+           {"--link", Temp("x"), "--colour", "red"},
+       }) {
+    Child c = Spawn(args);
+    ASSERT_GT(c.pid, 0);
+    EXPECT_EQ(WaitExit(c.pid), 2) << (args.empty() ? "" : args.back());
+    ::close(c.out);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// Shared pieces of the fault scenarios: a UnitHost that records events and answers error
+// events as a point-of-sale application would, the simulator's journal in countable form,
+// and bounded waits. Protocol time-outs run on a ScaledClock (ten times real speed), so a
+// dead printer costs about a second instead of nine.
+#pragma once
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/opos_codes.h"
+#include "device/unit_host.h"
+#include "simulator/simulator.h"
+
+namespace kelo::faults {
+
+inline constexpr uint32_t kTimeScale = 10;
+
+template <typename Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// Parameter text: fields each followed by the separator 0x1F.
+inline std::string Fields(std::initializer_list<std::string> fields) {
+  std::string s;
+  for (const auto& f : fields) {
+    s += f;
+    s += '\x1f';
+  }
+  return s;
+}
+
+// How many journal lines (of every document) start with text, and in how many documents of
+// each kind.
+inline int JournalLinesStartingWith(sim::Simulator& sim, const std::string& text) {
+  int n = 0;
+  for (const sim::JournalDoc& doc : sim.Journal()) {
+    for (const std::string& line : doc.lines) n += line.compare(0, text.size(), text) == 0;
+  }
+  return n;
+}
+
+// Lines of the receipt still open on the printer that start with text.
+inline int OpenReceiptLinesStartingWith(sim::Simulator& sim, const std::string& text) {
+  return sim.printer([&](sim::Printer& p) {
+    int n = 0;
+    for (const sim::ReceiptEntry& e : p.model().receipt().entries) {
+      n += e.description.compare(0, text.size(), text) == 0 && e.kind == sim::ReceiptEntry::kSale;
+    }
+    return n;
+  });
+}
+
+class FaultHost : public device::UnitHost {
+ public:
+  int32_t GetNumberProperty(int32_t index) override {
+    std::lock_guard<std::mutex> l(mu_);
+    return numbers_[index];
+  }
+  void SetNumberProperty(int32_t index, int32_t value) override {
+    std::lock_guard<std::mutex> l(mu_);
+    numbers_[index] = value;
+  }
+  std::string GetStringProperty(int32_t index) override {
+    std::lock_guard<std::mutex> l(mu_);
+    return strings_[index];
+  }
+  void SetStringProperty(int32_t index, const std::string& value) override {
+    std::lock_guard<std::mutex> l(mu_);
+    strings_[index] = value;
+  }
+  int32_t GetState() override {
+    std::lock_guard<std::mutex> l(mu_);
+    return state_;
+  }
+  void SetState(int32_t state) override {
+    std::lock_guard<std::mutex> l(mu_);
+    state_ = state;
+  }
+  void RaiseStatusUpdate(int32_t) override {}
+  void RaiseOutputComplete(int32_t id) override {
+    std::lock_guard<std::mutex> l(mu_);
+    completed_.push_back(id);
+  }
+  // Answers with the queued responses, then with clear.
+  int32_t RaiseError(int32_t code, int32_t, int32_t, int32_t) override {
+    std::function<void()> hook;
+    int32_t response = device::opos::OPOS_ER_CLEAR;
+    {
+      std::lock_guard<std::mutex> l(mu_);
+      errors_.push_back(code);
+      hook = on_error_;
+      if (!responses_.empty()) {
+        response = responses_.front();
+        responses_.pop_front();
+      }
+    }
+    if (hook) hook();
+    return response;
+  }
+  void Trace(int, const std::string&) override {}
+  std::string GetPosId() override { return ""; }
+  std::string GetCashierId() override { return ""; }
+  void SetVatTableEntry(int32_t, int32_t) override {}
+
+  void QueueErrorResponse(int32_t response) {
+    std::lock_guard<std::mutex> l(mu_);
+    responses_.push_back(response);
+  }
+  // Runs on the worker thread inside RaiseError, before the response goes back.
+  void OnError(std::function<void()> hook) {
+    std::lock_guard<std::mutex> l(mu_);
+    on_error_ = std::move(hook);
+  }
+  std::vector<int32_t> completed() {
+    std::lock_guard<std::mutex> l(mu_);
+    return completed_;
+  }
+  std::vector<int32_t> errors() {
+    std::lock_guard<std::mutex> l(mu_);
+    return errors_;
+  }
+
+ private:
+  // Guards everything below: the worker thread and the test's thread both call in.
+  std::mutex mu_;
+  std::map<int32_t, int32_t> numbers_;
+  std::map<int32_t, std::string> strings_;
+  int32_t state_ = 2;
+  std::vector<int32_t> completed_;
+  std::vector<int32_t> errors_;
+  std::deque<int32_t> responses_;
+  std::function<void()> on_error_;
+};
+
+}  // namespace kelo::faults
