@@ -4,7 +4,8 @@
 // line itself.
 //
 // Counters per exchange: p50_us (median wall time of single exchanges), cpu_us (process CPU,
-// both threads, per exchange).
+// both threads, per exchange). BM_PairedExchangeVsRaw alternates the two on one line and is
+// the fair comparison on a loaded machine.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -178,8 +179,76 @@ void BM_RawRoundTrip(benchmark::State& state) {
   close(fd);
 }
 
+// Both kinds in alternation on one line, so that both meet the same machine load: per pair
+// one engine exchange and one raw round trip (the order swaps every iteration). Counters:
+// medians of wall time and process CPU per exchange for each, and their ratios.
+void BM_PairedExchangeVsRaw(benchmark::State& state) {
+  Responder responder;
+  SerialPort port;
+  int fd = open(responder.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 || port.Open(responder.path()) != kPortOk) {
+    state.SkipWithError("cannot open the pseudo-terminal");
+    return;
+  }
+  FpuProtocol proto;
+  proto.SetPort(&port);
+  proto.Start();
+  const uint8_t data[3] = {kCommandMarker, '0', 'X'};
+  uint8_t request[16];
+  size_t request_len = EncodeFrame(kCommandKind, 0, data, sizeof data, request, sizeof request);
+  const size_t answer_len = kFrameOverhead + kResponseFixedBytes;
+  uint8_t answer[64];
+  auto raw_round_trip = [&] {
+    if (write(fd, request, request_len) != static_cast<ssize_t>(request_len)) return false;
+    size_t got = 0;
+    while (got < answer_len) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 1000) <= 0) return false;
+      ssize_t n = read(fd, answer + got, answer_len - got);
+      if (n <= 0) return false;
+      got += static_cast<size_t>(n);
+    }
+    return true;
+  };
+  std::vector<double> link_wall, raw_wall, link_cpu, raw_cpu;
+  bool link_first = true;
+  for (auto _ : state) {
+    for (int k = 0; k < 2; ++k) {
+      bool is_link = (k == 0) == link_first;
+      double c0 = ProcessCpuSeconds();
+      auto t0 = std::chrono::steady_clock::now();
+      bool ok = is_link ? proto.HealthCheck() == LINK_OK : raw_round_trip();
+      auto t1 = std::chrono::steady_clock::now();
+      double c1 = ProcessCpuSeconds();
+      if (!ok) {
+        state.SkipWithError("exchange failed");
+        break;
+      }
+      double wall = std::chrono::duration<double, std::micro>(t1 - t0).count();
+      (is_link ? link_wall : raw_wall).push_back(wall);
+      (is_link ? link_cpu : raw_cpu).push_back((c1 - c0) * 1e6);
+    }
+    link_first = !link_first;
+  }
+  auto median = [](std::vector<double>& v) {
+    if (v.empty()) return 0.0;
+    std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+  };
+  double lw = median(link_wall), rw = median(raw_wall), lc = median(link_cpu), rc = median(raw_cpu);
+  state.counters["link_p50_us"] = lw;
+  state.counters["raw_p50_us"] = rw;
+  state.counters["link_cpu_us"] = lc;
+  state.counters["raw_cpu_us"] = rc;
+  state.counters["p50_ratio"] = rw > 0 ? lw / rw : 0;
+  state.counters["cpu_ratio"] = rc > 0 ? lc / rc : 0;
+  proto.Stop();
+  close(fd);
+}
+
 BENCHMARK(BM_RawRoundTrip)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LinkExchange)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PairedExchangeVsRaw)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -58,7 +58,8 @@ class FpuChannel {
   int32_t SetPort(SerialPort* port);
   // Job number '0', sequence 0, companion thread started. Answers 0.
   int32_t Start();
-  // Stops and joins the companion thread (waits at most kStopWaitMs). Answers 0.
+  // Stops and joins the companion thread, which wakes at once on the stop signal (so the
+  // join stays far inside kStopWaitMs). Answers 0.
   int32_t Stop();
   // Purges input and writes the command (under the send lock).
   int32_t SendCommand(const FpuCommand& command);
@@ -72,7 +73,8 @@ class FpuChannel {
   int32_t SetPollMode(bool on);
   bool poll_mode() const { return poll_mode_.load(); }
 
-  // Traffic trace, switchable at run time; an empty sink switches it off.
+  // Traffic trace, switchable at run time from any thread; an empty sink switches it off.
+  // The sink runs on the exchanging thread and must not call back into the channel.
   void SetTraceSink(TraceSink sink);
 
   // Introspection for the device layer and tests.

@@ -119,6 +119,9 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         ReadPrinterConfiguration();
         std::lock_guard<std::mutex> lock(fields_mu_);
         claimed_ = true;
+        // A claim that failed earlier left the error state; a claim that succeeds ends it,
+        // or the unit would report an error for as long as it stays open.
+        if (state_ == OPOS_S_ERROR) state_ = OPOS_S_IDLE;
       },
       &entry);
 }

@@ -225,7 +225,7 @@ void FiscalModel::PrintVatBreakdown(const VatArray& by_vat) {
 }
 
 void FiscalModel::PrintCut(int32_t kind) {
-  Out(kind == 2 ? "- - - - - - - - - partial cut - - - - - - -"
+  Out(kind == 2 ? "-------------- partial cut ---------------"
                 : "=================== cut ==================");
 }
 
@@ -377,7 +377,8 @@ Outcome FiscalModel::BeginRefundReceipt(std::string_view text) {
 }
 
 Outcome FiscalModel::PrintText(std::string_view text) {
-  if (!receipt_open_) return Outcome::kRefused;
+  // Free text is allowed on an open receipt and below a voided one (until the cut).
+  if (!receipt_open_ && phase_ != kPhaseVoided) return Outcome::kRefused;
   OutPrintLine(text);
   return Outcome::kOk;
 }

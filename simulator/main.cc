@@ -5,11 +5,13 @@
 // Prints one line "kelofpu-sim ready PATH -> /dev/pts/N" on standard output once the line is
 // served, then runs until SIGTERM or SIGINT, removes PATH and exits 0. A bad command line,
 // fault specification or state file exits 2 with a message on standard error.
+// KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS in the environment freezes the printer's clock.
 #include <signal.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -82,6 +84,21 @@ int main(int argc, char** argv) {
   options.start_time = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                         local.tm_hour,        local.tm_min,     local.tm_sec};
   options.clock_running = true;
+  options.restore_clock = false;
+  // KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS stops the clock at that moment, so that a paper
+  // roll from a scripted session is the same on every run (golden files).
+  if (const char* frozen = std::getenv("KELOFPU_SIM_FROZEN_CLOCK"); frozen && *frozen) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char tail = 0;
+    if (std::strlen(frozen) != 14 ||
+        std::sscanf(frozen, "%4d%2d%2d%2d%2d%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6 ||
+        !kelo::sim::IsValidDate(y, mo, d) || !kelo::sim::IsValidTime(h, mi, s)) {
+      return Fail("KELOFPU_SIM_FROZEN_CLOCK must be YYYYMMDDHHMMSS, not \"" +
+                  std::string(frozen) + "\"");
+    }
+    options.start_time = {y, mo, d, h, mi, s};
+    options.clock_running = false;
+  }
 
   // Signals are taken by sigwait below; every thread inherits the blocked mask.
   sigset_t signals;

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -51,8 +52,7 @@ bool Simulator::Prepare(std::string* error) {
     struct stat st;
     if (::stat(options_.state_file.c_str(), &st) == 0) {
       if (!LoadState(*printer_, options_.state_file, error)) return false;
-      // A running clock is the host's: the printer's battery clock went on while it was off.
-      if (options_.clock_running) printer_->clock().Set(options_.start_time);
+      if (!options_.restore_clock) printer_->clock().Set(options_.start_time);
     } else if (errno != ENOENT) {
       *error = Errno("cannot read " + options_.state_file);
       return false;
@@ -170,16 +170,21 @@ void Simulator::MaybeSave(bool force) {
   if (options_.state_file.empty()) return;
   std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
   if (force) lock.lock();
-  // Saved at most once a second while running, and only between documents: an open
-  // receipt is not fiscal memory yet (a restart voids it, as a power failure would).
+  // Saved only between documents (an open receipt is not fiscal memory yet: a restart
+  // voids it, as a power failure would), and at most once per save interval: at least a
+  // second, and twenty times what the last save took, so that a long journal never makes
+  // the printer spend more than a twentieth of its time writing.
   const bool changed = printer_->mutations() != saved_mutations_;
-  const bool due = force || platform::TicksSince(last_save_tick_, ticks_.TickMs()) >= 1000;
+  const bool due = platform::TicksSince(last_save_tick_, ticks_.TickMs()) >= save_interval_ms_;
   if (!force && (!changed || !due || printer_->model().document_open())) return;
+  const int64_t started = NowMicros();
   std::string error;
   if (!sim::SaveState(*printer_, options_.state_file, &error)) {
     std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
     return;
   }
+  save_interval_ms_ =
+      static_cast<uint32_t>(std::clamp<int64_t>((NowMicros() - started) / 1000 * 20, 1000, 60000));
   saved_mutations_ = printer_->mutations();
   last_save_tick_ = ticks_.TickMs();
 }

@@ -37,6 +37,9 @@ struct SimulatorOptions {
   std::string state_file;      // loaded by Start (when it exists), saved while running and by Stop
   CivilTime start_time;        // the printer's clock at start (a state file overrides it)
   bool clock_running = false;  // false: the clock stands still unless set or advanced
+  // true: a state file's saved clock replaces start_time. The program sets false: its clock
+  // is the host's (the printer's battery clock went on while it was off).
+  bool restore_clock = true;
   platform::Clock* ticks = nullptr;  // time source; nullptr: the steady clock
 };
 
@@ -106,7 +109,7 @@ class Simulator {
   int slave_fd_ = -1;  // kept open so the master never sees a hang-up between clients
   bool own_master_ = false;
   bool line_is_socket_ = false;  // a caller's descriptor may be a socket (send, no SIGPIPE)
-  int wake_fd_ = -1;  // eventfd that ends the serving thread's waits
+  int wake_fd_ = -1;             // eventfd that ends the serving thread's waits
   std::string slave_path_;
   std::string link_path_;
   std::thread thread_;
@@ -114,6 +117,7 @@ class Simulator {
   std::atomic<bool> ready_{false};
   uint64_t saved_mutations_ = 0;
   uint32_t last_save_tick_ = 0;
+  uint32_t save_interval_ms_ = 1000;
   int64_t line_free_at_us_ = 0;  // when the incoming line has delivered its last byte
 };
 

@@ -158,6 +158,7 @@ TEST_F(UnitTest, FailedConnectLeavesErrorStateAndReleasesTheClaim) {
   EXPECT_FALSE(unit_->claimed());
   unit_->connect_result = {};
   EXPECT_EQ(unit_->ClaimDevice(0), 0) << "the claim mutex must be free again";
+  EXPECT_EQ(unit_->GetState(), OPOS_S_IDLE) << "a successful claim ends the error state";
 }
 
 TEST_F(UnitTest, ClaimTimesOutWhileAnotherThreadHoldsTheClaim) {

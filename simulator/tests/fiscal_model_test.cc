@@ -36,8 +36,8 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   // default index.
   EXPECT_EQ(M('%', {"Gift box", "50", "11", "5", "0"}), kOk);
   EXPECT_EQ(Totalizer(5, 2, 1), 0);
-  EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                  // and voided
-  EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);   // A -1.00
+  EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                 // and voided
+  EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);  // A -1.00
   EXPECT_EQ(Data(1), 1925);
   // 5% off the subtotal 19.25 = 0.96, spread A -0.85 / B -0.11.
   EXPECT_EQ(M('.', {"", "500", "20"}), kOk);
@@ -151,8 +151,10 @@ TEST_F(FiscalModelTest, RefusesWhatAFiscalPrinterRefuses) {
   EXPECT_EQ(Data(6), 1);
   EXPECT_EQ(Data(2), 0);
   EXPECT_EQ(M('-', {"Thank you"}), kOk);  // trailer of a voided receipt
-  EXPECT_EQ(Code(0x5C, {"1"}), kOk);      // the cut ends it
+  EXPECT_EQ(M(' ', {"POS 1"}), kOk);
+  EXPECT_EQ(Code(0x5C, {"1"}), kOk);  // the cut ends it
   EXPECT_EQ(printer.model().phase(), kPhaseIdle);
+  EXPECT_EQ(M(' ', {"late"}), kReplyRefused);
 }
 
 TEST_F(FiscalModelTest, DepartmentsCarryTheirVatAndPriceLimit) {

@@ -23,7 +23,7 @@ struct Child {
   int out = -1;
 };
 
-Child Spawn(const std::vector<std::string>& args) {
+Child Spawn(const std::vector<std::string>& args, const std::string& extra_env = "") {
   int pipe_fds[2];
   if (::pipe(pipe_fds) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -38,7 +38,12 @@ Child Spawn(const std::vector<std::string>& args) {
   for (auto& a : copy) argv.push_back(a.data());
   argv.push_back(nullptr);
   Child c;
-  if (posix_spawn(&c.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  std::string extra = extra_env;
+  if (!extra.empty()) env.push_back(extra.data());
+  env.push_back(nullptr);
+  if (posix_spawn(&c.pid, program.c_str(), &actions, nullptr, argv.data(), env.data()) != 0) {
     c.pid = -1;
   }
   posix_spawn_file_actions_destroy(&actions);
@@ -110,6 +115,10 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
     EXPECT_EQ(WaitExit(c.pid), 2) << (args.empty() ? "" : args.back());
     ::close(c.out);
   }
+  Child c = Spawn({"--link", Temp("x")}, "KELOFPU_SIM_FROZEN_CLOCK=20261301000000");
+  ASSERT_GT(c.pid, 0);
+  EXPECT_EQ(WaitExit(c.pid), 2);
+  ::close(c.out);
 }
 
 }  // namespace

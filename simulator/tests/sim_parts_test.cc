@@ -131,6 +131,45 @@ TEST(PaperTest, PrintLineEscapesAreLaidOut) {
 
 class PrinterCommandTest : public ::testing::Test, public PrinterFixture {};
 
+// The whole paper of one receipt, as a golden text: layout changes show up here.
+TEST_F(PrinterCommandTest, ReceiptPaperLayout) {
+  ASSERT_EQ(Code(0x49, {"2", "\x1b|2CBAR", "0"}), kReplyOk);
+  ASSERT_EQ(Code(0x4B), kReplyOk);
+  ASSERT_EQ(M(' ', {"Table 4"}), kReplyOk);
+  ASSERT_EQ(M('!', {"Espresso", "240", "2000", "1", "0", "120"}), kReplyOk);
+  ASSERT_EQ(M('!', {"Cr\xE8me br\xFBl\xE9" "e", "450", "1000", "0", "3", "0"}), kReplyOk);
+  ASSERT_EQ(M('.', {"", "1000", "20"}), kReplyOk);
+  ASSERT_EQ(M('$', {"621"}), kReplyOk);
+  ASSERT_EQ(M('(', {"", "1000", "0"}), kReplyOk);
+  ASSERT_EQ(M('*', {"379"}), kReplyOk);
+  ASSERT_EQ(M('-', {"\x1b|cAThank you"}), kReplyOk);
+  ASSERT_EQ(Code(0x4C), kReplyOk);
+  ASSERT_EQ(Code(0x5C, {"1"}), kReplyOk);
+  EXPECT_EQ(printer.paper().Text(),
+            "             KELO DEMO STORE\n"
+            "   B A R\n"
+            "          VAT No. IT01234567890\n"
+            "\n"
+            "                                       EUR\n"
+            "Table 4\n"
+            "  2.000 x 1.20\n"
+            "Espresso                            2.40 A\n"
+            "Cr\u00e8me br\u00fbl\u00e9e                         4.50 C\n"
+            "SUBTOTAL                             6.90\n"
+            "SUBTOTAL DISCOUNT 10.00%            -0.69\n"
+            "------------------------------------------\n"
+            "TOTAL EUR                             6.21\n"
+            "CASH                                 10.00\n"
+            "CHANGE                                3.79\n"
+            "               Thank you\n"
+            "VAT A 22.00% ON 2.16                  0.39\n"
+            "VAT C 5.00% ON 4.05                   0.19\n"
+            "------------------------------------------\n"
+            "15-01-2026 10:30             No. 0001-0001\n"
+            "FM FM00451277                 KL80-0001234\n"
+            "=================== cut ==================\n");
+}
+
 // The reply fields the driver reads, in the numbers it checks.
 TEST_F(PrinterCommandTest, ReplyFieldCountsMatchWhatTheDriverReads) {
   EXPECT_EQ(Exec(0x3F).fields.size(), 4u);

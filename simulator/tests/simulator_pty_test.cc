@@ -220,6 +220,16 @@ TEST(SimulatorEndToEndTest, SalesRefundXAndZThroughTheLink) {
   ASSERT_EQ(fpu.ReadZReportData(&z), link::LINK_OK);
   EXPECT_EQ(z.number, 1);
 
+  // A command held in progress, awaited both ways the link knows: by repeating it, and (for
+  // older firmware) by status queries that carry its job number until it is done.
+  sim.faults([](FaultInjector& f) { f.InProgressNext(300); });
+  ASSERT_EQ(fpu.CutPaper(50), link::LINK_OK);
+  ASSERT_EQ(fpu.SetPollMode(true), link::LINK_OK);
+  sim.faults([](FaultInjector& f) { f.InProgressNext(300); });
+  ASSERT_EQ(fpu.CutPaper(50), link::LINK_OK);
+  EXPECT_EQ(sim.fault_counters().inprogress, 2u);
+  EXPECT_EQ(sim.PaperSince(0).size(), sim.PaperLines().size());
+
   fpu.Stop();
   port.Close();
   const auto paper = sim.PaperLines();
@@ -234,6 +244,7 @@ TEST(SimulatorEndToEndTest, SalesRefundXAndZThroughTheLink) {
   EXPECT_EQ(Matching(paper, "X REPORT").size(), 1u);
   EXPECT_EQ(Matching(paper, "Z REPORT 0001 STORED").size(), 1u);
   EXPECT_EQ(Matching(paper, "= cut =").size(), 1u);
+  EXPECT_EQ(Matching(paper, "partial cut").size(), 2u);  // once each, however long the wait
   const auto sale_total = Matching(paper, "TOTAL EUR");
   ASSERT_EQ(sale_total.size(), 2u);
   EXPECT_NE(sale_total[0].find("2.55"), std::string::npos);

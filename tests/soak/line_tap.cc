@@ -32,7 +32,9 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-LineTap::~LineTap() { Stop(); }
+LineTap::~LineTap() {
+  Stop();
+}
 
 bool LineTap::Start(sim::Simulator& sim, std::string* error) {
   char name[128] = {};

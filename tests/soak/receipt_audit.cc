@@ -11,7 +11,9 @@ constexpr size_t kFindingsKept = 50;
 
 // A soak description: J<digits>R<6 digits>L<2 digits><capital letter>.
 bool IsSoakDescription(const std::string& t) {
-  auto digit = [&](size_t i) { return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); };
+  auto digit = [&](size_t i) {
+    return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]));
+  };
   size_t i = 0;
   if (t.empty() || t[i++] != 'J') return false;
   size_t digits = 0;
@@ -61,22 +63,33 @@ std::string LineKey(const std::string& line) {
 
 std::string ExpectedKey(const Step& step) {
   switch (step.kind) {
-    case StepKind::kVoidItem: return "VOID " + step.description;
-    case StepKind::kRefund: return "REFUND " + step.description;
-    default: return step.description;
+    case StepKind::kVoidItem:
+      return "VOID " + step.description;
+    case StepKind::kRefund:
+      return "REFUND " + step.description;
+    default:
+      return step.description;
   }
 }
 
 const char* DocKindName(sim::DocKind kind) {
   switch (kind) {
-    case sim::DocKind::kSale: return "sale";
-    case sim::DocKind::kRefund: return "refund";
-    case sim::DocKind::kVoided: return "voided";
-    case sim::DocKind::kNonFiscal: return "non-fiscal";
-    case sim::DocKind::kXReport: return "X report";
-    case sim::DocKind::kZReport: return "Z report";
-    case sim::DocKind::kTraining: return "training";
-    case sim::DocKind::kOther: return "other";
+    case sim::DocKind::kSale:
+      return "sale";
+    case sim::DocKind::kRefund:
+      return "refund";
+    case sim::DocKind::kVoided:
+      return "voided";
+    case sim::DocKind::kNonFiscal:
+      return "non-fiscal";
+    case sim::DocKind::kXReport:
+      return "X report";
+    case sim::DocKind::kZReport:
+      return "Z report";
+    case sim::DocKind::kTraining:
+      return "training";
+    case sim::DocKind::kOther:
+      return "other";
   }
   return "?";
 }
@@ -93,11 +106,16 @@ std::string Amount(int64_t hundredths) {
 
 const char* EndName(ReceiptRecord::End end) {
   switch (end) {
-    case ReceiptRecord::End::kNotStarted: return "not started";
-    case ReceiptRecord::End::kClosed: return "closed";
-    case ReceiptRecord::End::kVoided: return "voided";
-    case ReceiptRecord::End::kUnknown: return "unknown";
-    case ReceiptRecord::End::kLeftOpen: return "left open";
+    case ReceiptRecord::End::kNotStarted:
+      return "not started";
+    case ReceiptRecord::End::kClosed:
+      return "closed";
+    case ReceiptRecord::End::kVoided:
+      return "voided";
+    case ReceiptRecord::End::kUnknown:
+      return "unknown";
+    case ReceiptRecord::End::kLeftOpen:
+      return "left open";
   }
   return "?";
 }
@@ -127,8 +145,7 @@ bool ParseAmount(const std::string& text, int64_t* hundredths) {
 }
 
 AuditResult AuditReceipts(const std::vector<ReceiptRecord>& records,
-                          const std::deque<sim::JournalDoc>& journal,
-                          const DayCounters& counters) {
+                          const std::deque<sim::JournalDoc>& journal, const DayCounters& counters) {
   AuditResult result;
 
   // What the printer kept: every soak line with the documents it is in, and per document
@@ -176,7 +193,10 @@ AuditResult AuditReceipts(const std::vector<ReceiptRecord>& records,
         result.duplicates++;
         result.Add("DUPLICATE: \"" + key + "\" is on the journal " + std::to_string(count) +
                    " times (" + StepName(step.kind) + ", driver reported " +
-                   (outcome == StepOutcome::kDone ? "done" : outcome == StepOutcome::kFailed ? "failed" : "not sent") + ")");
+                   (outcome == StepOutcome::kDone     ? "done"
+                    : outcome == StepOutcome::kFailed ? "failed"
+                                                      : "not sent") +
+                   ")");
       } else if (outcome == StepOutcome::kDone && count == 0) {
         result.losses++;
         result.Add("LOST: \"" + key + "\" was reported done but is not on the journal");
@@ -209,11 +229,10 @@ AuditResult AuditReceipts(const std::vector<ReceiptRecord>& records,
     ReceiptRecord::End end = rec.end;
     if (end == ReceiptRecord::End::kUnknown) {
       // The driver could not tell; the printer must hold one whole answer.
-      end = kind == sim::DocKind::kSale ? ReceiptRecord::End::kClosed
-                                        : ReceiptRecord::End::kVoided;
+      end = kind == sim::DocKind::kSale ? ReceiptRecord::End::kClosed : ReceiptRecord::End::kVoided;
     }
-    const sim::DocKind want = end == ReceiptRecord::End::kClosed ? sim::DocKind::kSale
-                                                                 : sim::DocKind::kVoided;
+    const sim::DocKind want =
+        end == ReceiptRecord::End::kClosed ? sim::DocKind::kSale : sim::DocKind::kVoided;
     if (kind != want || end == ReceiptRecord::End::kLeftOpen ||
         end == ReceiptRecord::End::kNotStarted) {
       result.mismatches++;

@@ -50,9 +50,9 @@ struct AuditResult {
   uint64_t lines_checked = 0;
   uint64_t receipts_checked = 0;
   uint64_t totals_checked = 0;
-  uint64_t duplicates = 0;  // a line on the journal more than once
-  uint64_t losses = 0;      // a line reported done that is not on the journal
-  uint64_t mismatches = 0;  // everything else that disagrees (kinds, totals, counters)
+  uint64_t duplicates = 0;            // a line on the journal more than once
+  uint64_t losses = 0;                // a line reported done that is not on the journal
+  uint64_t mismatches = 0;            // everything else that disagrees (kinds, totals, counters)
   std::vector<std::string> findings;  // one readable line each (the first 50 kept)
   bool ok() const { return duplicates == 0 && losses == 0 && mismatches == 0; }
   void Add(std::string finding);

@@ -25,14 +25,22 @@ std::string Description(int32_t job, int32_t receipt, int32_t line, char kind) {
 
 const char* StepName(StepKind kind) {
   switch (kind) {
-    case StepKind::kSell: return "sell";
-    case StepKind::kVoidItem: return "void item";
-    case StepKind::kItemDiscount: return "item discount";
-    case StepKind::kItemSurcharge: return "item surcharge";
-    case StepKind::kRefund: return "refund";
-    case StepKind::kSubtotal: return "subtotal";
-    case StepKind::kSubtotalDiscount: return "subtotal discount";
-    case StepKind::kPayment: return "payment";
+    case StepKind::kSell:
+      return "sell";
+    case StepKind::kVoidItem:
+      return "void item";
+    case StepKind::kItemDiscount:
+      return "item discount";
+    case StepKind::kItemSurcharge:
+      return "item surcharge";
+    case StepKind::kRefund:
+      return "refund";
+    case StepKind::kSubtotal:
+      return "subtotal";
+    case StepKind::kSubtotalDiscount:
+      return "subtotal discount";
+    case StepKind::kPayment:
+      return "payment";
   }
   return "?";
 }
@@ -145,7 +153,8 @@ ReceiptPlan MakeReceipt(std::mt19937_64& rng, int32_t number, const PlanOptions&
       pay.form = static_cast<int32_t>(Draw(rng, 1, std::max(1, options.payment_forms - 1)));
     } else {
       const bool cash = Chance(rng, 0.6);
-      pay.form = cash ? 0 : static_cast<int32_t>(Draw(rng, 1, std::max(1, options.payment_forms - 1)));
+      pay.form =
+          cash ? 0 : static_cast<int32_t>(Draw(rng, 1, std::max(1, options.payment_forms - 1)));
       pay.amount = left + (cash ? Draw(rng, 0, 2000) : 0);
     }
     left -= pay.amount;
@@ -160,14 +169,25 @@ void PlanCounts::Add(const ReceiptPlan& plan) {
   for (const Step& s : plan.steps) {
     lines++;
     switch (s.kind) {
-      case StepKind::kSell: sales++; break;
-      case StepKind::kVoidItem: voids++; break;
+      case StepKind::kSell:
+        sales++;
+        break;
+      case StepKind::kVoidItem:
+        voids++;
+        break;
       case StepKind::kItemDiscount:
       case StepKind::kItemSurcharge:
-      case StepKind::kSubtotalDiscount: adjustments++; break;
-      case StepKind::kRefund: refunds++; break;
-      case StepKind::kPayment: payments++; break;
-      case StepKind::kSubtotal: break;
+      case StepKind::kSubtotalDiscount:
+        adjustments++;
+        break;
+      case StepKind::kRefund:
+        refunds++;
+        break;
+      case StepKind::kPayment:
+        payments++;
+        break;
+      case StepKind::kSubtotal:
+        break;
     }
   }
 }

@@ -14,14 +14,14 @@
 namespace kelo::soak {
 
 enum class StepKind {
-  kSell,               // description, amount (price), vat
-  kVoidItem,           // voids the sale with the same description, amount and vat
-  kItemDiscount,       // amount off the last sale (adjustment code 10)
-  kItemSurcharge,      // amount onto the last sale (code 11)
-  kRefund,             // refund line inside the sales receipt, amount off the total
-  kSubtotal,           // prints the subtotal
-  kSubtotalDiscount,   // amount off the subtotal (code 10)
-  kPayment,            // amount, form; the description is printed as the payment's text
+  kSell,              // description, amount (price), vat
+  kVoidItem,          // voids the sale with the same description, amount and vat
+  kItemDiscount,      // amount off the last sale (adjustment code 10)
+  kItemSurcharge,     // amount onto the last sale (code 11)
+  kRefund,            // refund line inside the sales receipt, amount off the total
+  kSubtotal,          // prints the subtotal
+  kSubtotalDiscount,  // amount off the subtotal (code 10)
+  kPayment,           // amount, form; the description is printed as the payment's text
 };
 
 const char* StepName(StepKind kind);
@@ -37,19 +37,19 @@ struct Step {
 };
 
 struct ReceiptPlan {
-  int32_t number = 0;        // 1-based in the run
-  std::vector<Step> steps;   // everything between begin and the payments' end
-  int64_t total = 0;         // what the printer must total
-  int64_t change = 0;        // paid minus total (0 for a voided plan)
+  int32_t number = 0;            // 1-based in the run
+  std::vector<Step> steps;       // everything between begin and the payments' end
+  int64_t total = 0;             // what the printer must total
+  int64_t change = 0;            // paid minus total (0 for a voided plan)
   bool void_on_purpose = false;  // the cashier voids it instead of paying
 };
 
 struct PlanOptions {
-  int32_t job = 1;           // distinguishes parallel jobs in descriptions
+  int32_t job = 1;  // distinguishes parallel jobs in descriptions
   int32_t min_items = 6;
   int32_t max_items = 12;
-  int32_t vat_rates = 4;     // VAT indexes 1..vat_rates are used
-  int32_t payment_forms = 4; // forms 0..n-1 (0 is cash: the only one that gives change)
+  int32_t vat_rates = 4;      // VAT indexes 1..vat_rates are used
+  int32_t payment_forms = 4;  // forms 0..n-1 (0 is cash: the only one that gives change)
 };
 
 // The receipt number-th of the run, drawn from rng.

@@ -72,18 +72,25 @@ bool PrepareRegistry(const SoakOptions& options, std::string* error) {
 }  // namespace
 
 bool ParseMode(const std::string& text, SoakMode* mode) {
-  if (text == "link") *mode = SoakMode::kLink;
-  else if (text == "sync") *mode = SoakMode::kSync;
-  else if (text == "async") *mode = SoakMode::kAsync;
-  else return false;
+  if (text == "link")
+    *mode = SoakMode::kLink;
+  else if (text == "sync")
+    *mode = SoakMode::kSync;
+  else if (text == "async")
+    *mode = SoakMode::kAsync;
+  else
+    return false;
   return true;
 }
 
 const char* ModeName(SoakMode mode) {
   switch (mode) {
-    case SoakMode::kLink: return "link";
-    case SoakMode::kSync: return "sync";
-    case SoakMode::kAsync: return "async";
+    case SoakMode::kLink:
+      return "link";
+    case SoakMode::kSync:
+      return "sync";
+    case SoakMode::kAsync:
+      return "async";
   }
   return "?";
 }
@@ -113,11 +120,20 @@ SoakReport RunSoak(const SoakOptions& options) {
     report.planned += o.planned;
     for (const ReceiptRecord& rec : o.records) {
       switch (rec.end) {
-        case ReceiptRecord::End::kClosed: report.receipts_closed++; break;
-        case ReceiptRecord::End::kVoided: report.receipts_voided++; break;
-        case ReceiptRecord::End::kUnknown: report.receipts_unknown++; break;
-        case ReceiptRecord::End::kLeftOpen: report.receipts_left_open++; break;
-        case ReceiptRecord::End::kNotStarted: break;
+        case ReceiptRecord::End::kClosed:
+          report.receipts_closed++;
+          break;
+        case ReceiptRecord::End::kVoided:
+          report.receipts_voided++;
+          break;
+        case ReceiptRecord::End::kUnknown:
+          report.receipts_unknown++;
+          break;
+        case ReceiptRecord::End::kLeftOpen:
+          report.receipts_left_open++;
+          break;
+        case ReceiptRecord::End::kNotStarted:
+          break;
       }
     }
     report.commands += o.commands;
@@ -131,25 +147,24 @@ SoakReport RunSoak(const SoakOptions& options) {
     AddExchanges(report.exchanges, o.exchanges);
     AddAudit(report.audit, o.audit);
   }
-  report.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return report;
 }
 
 std::string FormatReport(const SoakReport& r) {
   std::ostringstream s;
   const SoakOptions& o = r.options;
-  s << "kelofpu-soak: mode " << ModeName(o.mode) << ", " << o.receipts << " receipts, "
-    << o.jobs << " job(s), seed " << o.seed << ", time scale " << o.time_scale << "\n";
+  s << "kelofpu-soak: mode " << ModeName(o.mode) << ", " << o.receipts << " receipts, " << o.jobs
+    << " job(s), seed " << o.seed << ", time scale " << o.time_scale << "\n";
   s << "faults spec: " << (o.faults.empty() ? "(none)" : o.faults) << "\n";
   if (!r.setup_error.empty()) {
     s << "SETUP FAILED: " << r.setup_error << "\n";
     return s.str();
   }
   s << "planned: " << r.planned.receipts << " receipts, " << r.planned.lines << " lines ("
-    << r.planned.sales << " sales, " << r.planned.voids << " item voids, "
-    << r.planned.adjustments << " adjustments, " << r.planned.refunds << " refunds, "
-    << r.planned.payments << " payments)\n";
+    << r.planned.sales << " sales, " << r.planned.voids << " item voids, " << r.planned.adjustments
+    << " adjustments, " << r.planned.refunds << " refunds, " << r.planned.payments
+    << " payments)\n";
   s << "receipts: " << r.receipts_closed << " closed, " << r.receipts_voided << " voided, "
     << r.receipts_unknown << " end unconfirmed, " << r.receipts_left_open << " left open\n";
   s << "driver: " << r.commands << " calls";
@@ -167,10 +182,10 @@ std::string FormatReport(const SoakReport& r) {
     << f.inprogress << ", error " << f.errors << ", cover " << f.cover << ", paper-out "
     << f.paperout << "\n";
   const sim::ExchangeCounters& e = r.exchanges;
-  s << "printer: " << e.frames << " frames received, " << e.executed << " executed, "
-    << e.replays << " answered again (resends), " << e.bad_check << " bad check, "
-    << e.out_of_step << " out of step, " << e.refused_busy << " busy while in progress, "
-    << e.discarded << " partial frames discarded\n";
+  s << "printer: " << e.frames << " frames received, " << e.executed << " executed, " << e.replays
+    << " answered again (resends), " << e.bad_check << " bad check, " << e.out_of_step
+    << " out of step, " << e.refused_busy << " busy while in progress, " << e.discarded
+    << " partial frames discarded\n";
   const AuditResult& a = r.audit;
   s << "audit: " << a.lines_checked << " lines, " << a.receipts_checked << " receipts, "
     << a.totals_checked << " totals checked; " << a.duplicates << " duplicates, " << a.losses
@@ -215,9 +230,9 @@ std::string FormatMarkdown(const SoakReport& r, const std::string& command) {
     s << "| Events | " << r.events_output_complete << " OutputComplete, " << r.events_error
       << " Error, " << r.event_order_violations << " out of order |\n";
   }
-  s << "| Audit | " << a.lines_checked << " lines, " << a.totals_checked
-    << " totals checked: **" << a.duplicates << " duplicates, " << a.losses << " losses, "
-    << a.mismatches << " mismatches** |\n";
+  s << "| Audit | " << a.lines_checked << " lines, " << a.totals_checked << " totals checked: **"
+    << a.duplicates << " duplicates, " << a.losses << " losses, " << a.mismatches
+    << " mismatches** |\n";
   s << "| Wall time | " << secs << " s (time scale " << r.options.time_scale << ") |\n";
   s << "| Result | " << (r.ok() ? "PASS" : "FAIL") << " |\n";
   for (const std::string& finding : a.findings) s << "\n- " << finding;

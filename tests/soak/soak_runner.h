@@ -25,11 +25,11 @@ enum class SoakMode { kLink, kSync, kAsync };
 struct SoakOptions {
   SoakMode mode = SoakMode::kLink;
   int32_t receipts = 100;
-  int32_t jobs = 1;            // independent printer+driver pairs run side by side
+  int32_t jobs = 1;  // independent printer+driver pairs run side by side
   std::string faults = "corrupt=0.01,drop=0.01,truncate=0.005,busy=0.02,inprogress=0.02,noise=0.01";
   uint64_t seed = 1;
-  uint32_t time_scale = 1;     // 1: real time
-  std::string library;         // libsoKeloFpu.so (sync/async)
+  uint32_t time_scale = 1;  // 1: real time
+  std::string library;      // libsoKeloFpu.so (sync/async)
   bool verbose = false;
 };
 
@@ -37,12 +37,12 @@ struct SoakReport {
   SoakOptions options;
   PlanCounts planned;
   uint64_t receipts_closed = 0;
-  uint64_t receipts_voided = 0;     // voided on purpose or after a failure
-  uint64_t receipts_unknown = 0;    // end sent, answer lost: resolved by the audit
+  uint64_t receipts_voided = 0;   // voided on purpose or after a failure
+  uint64_t receipts_unknown = 0;  // end sent, answer lost: resolved by the audit
   uint64_t receipts_left_open = 0;
-  uint64_t commands = 0;            // driver calls (link: command operations; service: methods)
-  uint64_t frames_sent = 0;         // command frames written (link mode), resends included
-  uint64_t failures_reported = 0;   // calls that returned a failure
+  uint64_t commands = 0;           // driver calls (link: command operations; service: methods)
+  uint64_t frames_sent = 0;        // command frames written (link mode), resends included
+  uint64_t failures_reported = 0;  // calls that returned a failure
   std::map<std::string, uint64_t> failures_by_code;
   uint64_t events_output_complete = 0;
   uint64_t events_error = 0;

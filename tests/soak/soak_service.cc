@@ -7,8 +7,8 @@
 // Asynchronous mode: every output method is queued; OutputCompleteEvents must arrive in
 // OutputID order; an ErrorEvent is answered with retry up to kErrorRetries times for one
 // OutputID, then with clear (the rest of the receipt is dropped and the receipt voided).
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -35,7 +35,9 @@ std::string DeviceKey(const std::string& name) {
          name;
 }
 
-control::Currency Money(int64_t hundredths) { return hundredths * 100; }
+control::Currency Money(int64_t hundredths) {
+  return hundredths * 100;
+}
 
 // Events of the asynchronous queue, as the control object delivers them (on the service
 // object's delivery thread).
@@ -131,11 +133,11 @@ class ServiceDriver {
       case StepKind::kVoidItem:
         return Call(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
       case StepKind::kItemDiscount:
-        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
-                                               Money(s.amount), s.vat));
+        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
+                                               s.description, Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
-        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE, s.description,
-                                               Money(s.amount), s.vat));
+        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE,
+                                               s.description, Money(s.amount), s.vat));
       case StepKind::kRefund:
         return Call(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
@@ -145,7 +147,7 @@ class ServiceDriver {
                                                    s.description, Money(s.amount)));
       case StepKind::kPayment:
         return Call(fp_.PrintRecTotal(Money(total), Money(s.amount),
-                                     std::to_string(s.form) + ">" + s.description));
+                                      std::to_string(s.form) + ">" + s.description));
     }
     return -1;
   }
@@ -209,8 +211,8 @@ class ServiceDriver {
     }
     int32_t end_id = 0;
     if (!stopped) {
-      const int32_t r = plan.void_on_purpose ? Call(fp_.PrintRecVoid("VOID"))
-                                             : Call(fp_.EndFiscalReceipt(false));
+      const int32_t r =
+          plan.void_on_purpose ? Call(fp_.PrintRecVoid("VOID")) : Call(fp_.EndFiscalReceipt(false));
       if (r == control::opos::OPOS_SUCCESS && async_) {
         end_id = fp_.OutputID();
       }
@@ -299,9 +301,8 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
   control::FiscalPrinter fp(fp_options);
   fp.SetOutputCompleteHandler([&events](int32_t id) { events.OnOutputComplete(id); });
   // Handlers run on the service object's delivery thread: they touch only the log.
-  fp.SetErrorHandler([&events](int32_t, int32_t, int32_t, int32_t& response) {
-    response = events.OnError();
-  });
+  fp.SetErrorHandler(
+      [&events](int32_t, int32_t, int32_t, int32_t& response) { response = events.OnError(); });
   int32_t r = fp.Open(name);
   if (r == control::opos::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
   if (r != control::opos::OPOS_SUCCESS) {

@@ -263,5 +263,54 @@ TEST_F(PanelsTest, DirectIOShowsWhatTheDeviceReturned) {
   EXPECT_EQ(Find<QLineEdit>(QStringLiteral("txtDeptVatLinks"), dio)->text(), QStringLiteral("-ok"));
 }
 
+TEST_F(PanelsTest, RefundReceiptSetsTypeAndPreLineBeforeBegin) {
+  Click(QStringLiteral("cmdOCE"));
+  QWidget* fiscal = Panel("frmFiscalTicket");
+  Find<QLineEdit>(QStringLiteral("txtAdditionalHeader"), Panel("frmSettings"))
+      ->setText(QStringLiteral("[ESC]|2CShop"));
+  Find<QCheckBox>(QStringLiteral("chkReceiptRefund"), fiscal)->setChecked(true);
+  Find<QLineEdit>(QStringLiteral("txtPraticadiReso"), fiscal)->setText(QStringLiteral("R-17"));
+  window_->Log().Clear();
+  Click(QStringLiteral("cmdBeginFiscalReceipt"), fiscal);
+  const auto log = LogLines(window_->Log());
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[0], "FiscalReceiptType := 7     -> OposSuccess(0)");
+  EXPECT_EQ(log[1], "PreLine := \"R-17\"     -> OposSuccess(0)");
+  EXPECT_EQ(log[2].rfind("AdditionalHeader := \"", 0), 0u);
+  EXPECT_EQ(log[3], "BeginFiscalReceipt(False)     -> OposSuccess(0)");
+  std::lock_guard<std::mutex> lock(fake_->mutex);
+  // The escape notation of the settings field reached the device as the ESC character.
+  EXPECT_EQ(fake_->strings[opos::PIDX_AdditionalHeader], "\x1b|2CShop");
+}
+
+TEST_F(PanelsTest, EnduranceLoopPaysWhenTotalsAgreeAndSchedulesTheNextRun) {
+  Click(QStringLiteral("cmdOCE"));
+  QWidget* tests = Panel("frmAutoTests");
+  Find<QLineEdit>(QStringLiteral("txtNumberOfTests"), tests)->setText(QStringLiteral("2"));
+  TakeServiceCalls();
+  Click(QStringLiteral("cmdAutoPrintTicket"), tests);  // 25 lines; the fake's total is 25.00
+  auto calls = Methods();
+  ASSERT_EQ(calls.size(), 1u + 25u + 3u);
+  EXPECT_EQ(calls[26].rfind("getData(1", 0), 0u) << calls[26];
+  EXPECT_EQ(calls[27].rfind("printRecTotal(250000, 250000, CENTO!!", 0), 0u) << calls[27];
+  EXPECT_EQ(calls[28], "endFiscalReceipt(False)");
+  EXPECT_EQ(Find<QLineEdit>(QStringLiteral("txtNumberOfTests"), tests)->text(),
+            QStringLiteral("1"));
+  auto* next = tests->findChild<QTimer*>(QStringLiteral("tmrTest"));
+  ASSERT_NE(next, nullptr);
+  EXPECT_TRUE(next->isActive());
+  next->stop();
+  EXPECT_TRUE(Find<QPushButton>(QStringLiteral("cmdAutoPrintTicket"), tests)->isEnabled());
+
+  // A device total that differs from the line count voids the receipt.
+  Find<QLineEdit>(QStringLiteral("txtNumberOfLines"), tests)->setText(QStringLiteral("2"));
+  Find<QLineEdit>(QStringLiteral("txtNumberOfTests"), tests)->setText(QStringLiteral("1"));
+  Click(QStringLiteral("cmdAutoPrintTicket"), tests);
+  EXPECT_EQ(boxes_.shown.back(), "TOTAL FAILURE ... FPU SAYS:2500");
+  calls = Methods();
+  EXPECT_EQ(calls.back(), "printRecVoid(FPU TOTAL WRONG)");
+  EXPECT_FALSE(next->isActive());
+}
+
 }  // namespace
 }  // namespace kelo::testapp::testing

@@ -1,0 +1,180 @@
+// The failures point-of-sale users meet, played against the device layer on a real line:
+// the printer switched off mid-receipt, the serial device unplugged and plugged in again, a
+// printer that falls silent under an asynchronous queue, and two printers in one process.
+// Each must end in a reported failure within the protocol's bounds, no thread left hanging,
+// recovery without restarting the process, and nothing printed twice.
+#include <chrono>
+#include <thread>
+
+#include "tests/faults/device_rig.h"
+
+namespace kelo::faults {
+namespace {
+
+using namespace device::opos;
+using Clock = std::chrono::steady_clock;
+
+// A dead printer costs three exchanges of 3000 ms on the scaled clock, plus a poll.
+constexpr auto kDeadPrinterBound = std::chrono::seconds(4);
+
+std::string Item(const std::string& description, int64_t price) {
+  return Fields({description, std::to_string(price), "1000", "1", "0", ""});
+}
+
+TEST(DeviceFaults, PrinterSwitchedOffMidReceiptIsReportedAndTheReceiptCanBeEnded) {
+  DeviceRig rig("off");
+  rig.StartPrinter();
+  rig.Claim();
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"})).ok());
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecItem, Item("ITEM-A", 250)).ok());
+
+  rig.sim().SetPowered(false);
+  const auto start = Clock::now();
+  const DeviceResult r = rig.Sync(&DeviceOperations::DoPrintRecItem, Item("ITEM-B", 300));
+  EXPECT_FALSE(r.ok());
+  EXPECT_LT(Clock::now() - start, kDeadPrinterBound);
+  rig.unit().ReadPrinterState();
+  EXPECT_EQ(rig.PrinterState(), FPTR_PS_LOCKED);
+
+  // Back on: the printer voided the open receipt itself. The application ends or voids its
+  // receipt and carries on, in the same process, without a new claim.
+  rig.sim().SetPowered(true);
+  rig.unit().ReadPrinterState();
+  EXPECT_NE(rig.PrinterState(), FPTR_PS_LOCKED);
+  if (rig.PrinterState() != FPTR_PS_MONITOR) {
+    const bool voided = rig.Sync(&DeviceOperations::DoPrintRecVoid, "").ok();
+    const bool ended = rig.Sync(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"})).ok();
+    EXPECT_TRUE(voided || ended);
+    rig.unit().ReadPrinterState();
+  }
+  EXPECT_EQ(rig.PrinterState(), FPTR_PS_MONITOR);
+  ASSERT_TRUE(rig.SellReceipt({{"ITEM-C", 400}}));
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-A"), 1);  // in the voided receipt
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-B"), 0);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-C"), 1);
+  EXPECT_EQ(rig.sim().DataItem(6), 1);
+  EXPECT_EQ(rig.sim().DataItem(20), 1);
+}
+
+TEST(DeviceFaults, SerialDeviceUnpluggedAndPluggedInAgainNeedsNoRestart) {
+  DeviceRig rig("unplug");
+  rig.StartPrinter();
+  rig.Claim();
+  ASSERT_TRUE(rig.SellReceipt({{"ITEM-A", 250}}));
+
+  rig.StopPrinter();  // the device node goes away under the open port
+  auto start = Clock::now();
+  EXPECT_FALSE(rig.Sync(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"})).ok());
+  EXPECT_LT(Clock::now() - start, kDeadPrinterBound);
+  rig.unit().ReadPrinterState();
+  EXPECT_EQ(rig.PrinterState(), FPTR_PS_LOCKED);
+
+  // ReleaseDevice: the worker ends within its bound although the line is dead.
+  start = Clock::now();
+  rig.Release();
+  EXPECT_FALSE(rig.unit().connected());
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(11));
+
+  // Plugged in again at the same path: a new claim in the same process works.
+  rig.StartPrinter();
+  rig.Claim();
+  ASSERT_TRUE(rig.SellReceipt({{"ITEM-B", 300}}));
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-A"), 1);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-B"), 1);
+  EXPECT_EQ(rig.sim().DataItem(20), 2);
+}
+
+TEST(DeviceFaults, PrinterFallingSilentUnderTheAsyncQueueRaisesAnErrorAndRecovers) {
+  DeviceRig rig("async");
+  rig.StartPrinter();
+  rig.Claim();
+  rig.SetAsync(true);
+  const int32_t begin = rig.Queue(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"}));
+  const int32_t a = rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-A", 250));
+  ASSERT_TRUE(WaitFor([&] { return rig.host().completed().size() == 2; }));
+  EXPECT_EQ(rig.host().completed(), (std::vector<int32_t>{begin, a}));
+
+  rig.sim().SetPowered(false);
+  rig.host().QueueErrorResponse(OPOS_ER_CLEAR);
+  const int32_t b = rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-B", 300));
+  rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-C", 350));
+  ASSERT_TRUE(WaitFor([&] { return rig.host().errors().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  EXPECT_EQ(rig.host().GetNumberProperty(PIDX_ErrorOutID), b);
+  EXPECT_EQ(rig.host().completed().size(), 2u);  // nothing after the error completed
+
+  // Printer back: the application voids what is left and sells again, asynchronously.
+  rig.sim().SetPowered(true);
+  rig.unit().ReadPrinterState();
+  if (rig.PrinterState() != FPTR_PS_MONITOR) {
+    rig.Queue(&DeviceOperations::DoPrintRecVoid, "");
+    rig.Queue(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"}));
+    ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+    rig.unit().ReadPrinterState();
+  }
+  ASSERT_EQ(rig.PrinterState(), FPTR_PS_MONITOR);
+  const size_t done_before = rig.host().completed().size();
+  std::vector<int32_t> ids = {
+      rig.Queue(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"})),
+      rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-D", 500)),
+      rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"500", "500", "0"})),
+      rig.Queue(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"}))};
+  ASSERT_TRUE(WaitFor([&] { return rig.host().completed().size() == done_before + 4; }));
+  const std::vector<int32_t> done = rig.host().completed();
+  EXPECT_EQ(
+      std::vector<int32_t>(done.begin() + static_cast<std::ptrdiff_t>(done_before), done.end()),
+      ids);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-A"), 1);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-B"), 0);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-C"), 0);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-D"), 1);
+}
+
+TEST(DeviceFaults, TwoUnitsInOneProcessKeepToTheirOwnPrinters) {
+  sim::FaultRates rates;
+  rates.corrupt = 0.03;
+  rates.busy = 0.03;
+  rates.inprogress = 0.03;
+  rates.noise = 0.03;
+  DeviceRig first("first", rates);
+  DeviceRig second("second", rates);
+  first.StartPrinter();
+  second.StartPrinter();
+  first.Claim();
+  second.Claim();
+  auto sell = [](DeviceRig* rig, const std::string& prefix, bool* ok) {
+    *ok = true;
+    for (int r = 0; r < 5; ++r) {
+      std::vector<std::pair<std::string, int64_t>> items;
+      for (int i = 0; i < 4; ++i) items.emplace_back(prefix + std::to_string(r * 10 + i), 100 + i);
+      *ok = *ok && rig->SellReceipt(items);
+    }
+  };
+  bool ok1 = false;
+  bool ok2 = false;
+  std::thread t1(sell, &first, "ONE-", &ok1);
+  std::thread t2(sell, &second, "TWO-", &ok2);
+  t1.join();
+  t2.join();
+  EXPECT_TRUE(ok1);
+  EXPECT_TRUE(ok2);
+  for (int n = 0; n < 50; n += 10) {
+    for (int i = 0; i < 4; ++i) {
+      const std::string suffix = std::to_string(n + i) + " ";
+      EXPECT_EQ(JournalLinesStartingWith(first.sim(), "ONE-" + suffix), 1) << suffix;
+      EXPECT_EQ(JournalLinesStartingWith(second.sim(), "TWO-" + suffix), 1) << suffix;
+    }
+  }
+  EXPECT_EQ(JournalLinesStartingWith(first.sim(), "TWO-"), 0);
+  EXPECT_EQ(JournalLinesStartingWith(second.sim(), "ONE-"), 0);
+  EXPECT_EQ(first.sim().DataItem(20), 5);
+  EXPECT_EQ(second.sim().DataItem(20), 5);
+  // Both release cleanly.
+  first.Release();
+  second.Release();
+  EXPECT_FALSE(first.unit().connected());
+  EXPECT_FALSE(second.unit().connected());
+}
+
+}  // namespace
+}  // namespace kelo::faults
