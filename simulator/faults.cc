@@ -70,24 +70,17 @@ bool FaultInjector::Roll(double rate) {
   return std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < rate;
 }
 
-bool FaultInjector::TakeCount(int* n) {
-  if (*n <= 0) return false;
-  --*n;
-  return true;
-}
-
-bool FaultInjector::TakeBusy() {
-  if (TakeCount(&busy_next_) || Roll(rates_.busy)) {
+bool FaultInjector::TakeBusy(int opcode) {
+  if (busy_next_.Take(opcode) || Roll(rates_.busy)) {
     counters_.busy++;
     return true;
   }
   return false;
 }
 
-bool FaultInjector::TakeInProgress(uint32_t* ms) {
-  if (inprogress_next_ms_ > 0) {
+bool FaultInjector::TakeInProgress(int opcode, uint32_t* ms) {
+  if (inprogress_next_.Take(opcode)) {
     *ms = inprogress_next_ms_;
-    inprogress_next_ms_ = 0;
   } else if (Roll(rates_.inprogress)) {
     *ms = rates_.inprogress_ms;
   } else {
@@ -97,17 +90,17 @@ bool FaultInjector::TakeInProgress(uint32_t* ms) {
   return true;
 }
 
-bool FaultInjector::TakeDrop() {
-  if (TakeCount(&drop_next_) || Roll(rates_.drop)) {
+bool FaultInjector::TakeDrop(int opcode) {
+  if (drop_next_.Take(opcode) || Roll(rates_.drop)) {
     counters_.dropped++;
     return true;
   }
   return false;
 }
 
-bool FaultInjector::TakeTruncate(size_t frame_size, size_t* keep) {
+bool FaultInjector::TakeTruncate(int opcode, size_t frame_size, size_t* keep) {
   if (frame_size < 2) return false;
-  if (TakeCount(&truncate_next_) || Roll(rates_.truncate)) {
+  if (truncate_next_.Take(opcode) || Roll(rates_.truncate)) {
     *keep = std::uniform_int_distribution<size_t>(1, frame_size - 1)(rng_);
     counters_.truncated++;
     return true;
@@ -115,16 +108,16 @@ bool FaultInjector::TakeTruncate(size_t frame_size, size_t* keep) {
   return false;
 }
 
-bool FaultInjector::TakeCorrupt() {
-  if (TakeCount(&corrupt_next_) || Roll(rates_.corrupt)) {
+bool FaultInjector::TakeCorrupt(int opcode) {
+  if (corrupt_next_.Take(opcode) || Roll(rates_.corrupt)) {
     counters_.corrupted++;
     return true;
   }
   return false;
 }
 
-bool FaultInjector::TakeNoise(std::string* bytes) {
-  if (!(TakeCount(&noise_next_) || Roll(rates_.noise))) return false;
+bool FaultInjector::TakeNoise(int opcode, std::string* bytes) {
+  if (!(noise_next_.Take(opcode) || Roll(rates_.noise))) return false;
   // Line noise the driver must skip: never a start byte that could swallow the real frame,
   // except as a start byte followed by a kind no answer has.
   const int n = std::uniform_int_distribution<int>(1, 8)(rng_);

@@ -52,21 +52,27 @@ class FaultInjector {
   const FaultRates& rates() const { return rates_; }
 
   // ---- On demand: the next n answers get the fault ----
-  void BusyNext(int n) { busy_next_ += n; }
-  void DropNext(int n) { drop_next_ += n; }
-  void CorruptNext(int n) { corrupt_next_ += n; }
-  void TruncateNext(int n) { truncate_next_ += n; }
-  void NoiseNext(int n) { noise_next_ += n; }
+  // With an opcode only answers to that command count (so that a driver's background status
+  // polls do not use up a fault meant for a receipt command); kAnyOpcode takes any answer.
+  static constexpr int kAnyOpcode = -1;
+  void BusyNext(int n, int opcode = kAnyOpcode) { busy_next_ = {n, opcode}; }
+  void DropNext(int n, int opcode = kAnyOpcode) { drop_next_ = {n, opcode}; }
+  void CorruptNext(int n, int opcode = kAnyOpcode) { corrupt_next_ = {n, opcode}; }
+  void TruncateNext(int n, int opcode = kAnyOpcode) { truncate_next_ = {n, opcode}; }
+  void NoiseNext(int n, int opcode = kAnyOpcode) { noise_next_ = {n, opcode}; }
   // The next command that completes without reply fields stays in progress for ms.
-  void InProgressNext(uint32_t ms) { inprogress_next_ms_ = ms; }
+  void InProgressNext(uint32_t ms, int opcode = kAnyOpcode) {
+    inprogress_next_ = {1, opcode};
+    inprogress_next_ms_ = ms;
+  }
 
-  // ---- Decisions, one per answer ----
-  bool TakeBusy();
-  bool TakeInProgress(uint32_t* ms);
-  bool TakeDrop();
-  bool TakeTruncate(size_t frame_size, size_t* keep);
-  bool TakeCorrupt();
-  bool TakeNoise(std::string* bytes);
+  // ---- Decisions, one per answer, for the command with this opcode ----
+  bool TakeBusy(int opcode);
+  bool TakeInProgress(int opcode, uint32_t* ms);
+  bool TakeDrop(int opcode);
+  bool TakeTruncate(int opcode, size_t frame_size, size_t* keep);
+  bool TakeCorrupt(int opcode);
+  bool TakeNoise(int opcode, std::string* bytes);
   // Transient printer conditions for one answer; each true means "apply it now".
   bool TakeError(uint8_t* fatal);
   bool TakeCover();
@@ -76,17 +82,26 @@ class FaultInjector {
   const FaultCounters& counters() const { return counters_; }
 
  private:
+  struct Demand {
+    int count = 0;
+    int opcode = kAnyOpcode;
+    bool Take(int op) {
+      if (count <= 0 || (opcode != kAnyOpcode && opcode != op)) return false;
+      --count;
+      return true;
+    }
+  };
   bool Roll(double rate);
-  static bool TakeCount(int* n);
 
   FaultRates rates_;
   std::mt19937_64 rng_;
   FaultCounters counters_;
-  int busy_next_ = 0;
-  int drop_next_ = 0;
-  int corrupt_next_ = 0;
-  int truncate_next_ = 0;
-  int noise_next_ = 0;
+  Demand busy_next_;
+  Demand drop_next_;
+  Demand corrupt_next_;
+  Demand truncate_next_;
+  Demand noise_next_;
+  Demand inprogress_next_;
   uint32_t inprogress_next_ms_ = 0;
 };
 

@@ -68,13 +68,14 @@ std::vector<uint8_t> FrameServer::ResponseData(uint8_t job, uint8_t opcode, cons
 void FrameServer::Send(uint8_t kind, uint8_t sequence, const std::vector<uint8_t>& data,
                        std::vector<uint8_t>* out) {
   std::vector<uint8_t> frame = link::EncodeFrame(kind, sequence, data);
-  if (faults_.TakeDrop()) return;
+  const int opcode = data.size() > 1 ? data[1] : -1;
+  if (faults_.TakeDrop(opcode)) return;
   std::string noise;
-  if (faults_.TakeNoise(&noise)) out->insert(out->end(), noise.begin(), noise.end());
+  if (faults_.TakeNoise(opcode, &noise)) out->insert(out->end(), noise.begin(), noise.end());
   size_t keep = 0;
-  if (faults_.TakeTruncate(frame.size(), &keep)) {
+  if (faults_.TakeTruncate(opcode, frame.size(), &keep)) {
     frame.resize(keep);
-  } else if (faults_.TakeCorrupt()) {
+  } else if (faults_.TakeCorrupt(opcode)) {
     frame.back() ^= 0x5A;
   }
   out->insert(out->end(), frame.begin(), frame.end());
@@ -201,7 +202,7 @@ void FrameServer::OnFrame(std::span<const uint8_t> raw, std::vector<uint8_t>* ou
   have_last_ = true;
   last_sequence_ = sequence;
   last_command_ = command;
-  if (faults_.TakeBusy()) {
+  if (faults_.TakeBusy(opcode)) {
     last_executed_ = false;
     last_answer_ = ResponseData(job, opcode, Reply{kReplyBusy, {}});
     Answer(sequence, last_answer_, out);
@@ -218,7 +219,8 @@ void FrameServer::OnFrame(std::span<const uint8_t> raw, std::vector<uint8_t>* ou
         static_cast<uint8_t>(transient_status_ >> (24 - 8 * i));
   }
   uint32_t ms = 0;
-  if (reply.code == kReplyOk && !Printer::AnswersFields(opcode) && faults_.TakeInProgress(&ms)) {
+  if (reply.code == kReplyOk && !Printer::AnswersFields(opcode) &&
+      faults_.TakeInProgress(opcode, &ms)) {
     in_progress_ = true;
     progress_end_ = ticks_.TickMs() + ms;
     progress_command_ = command;

@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
     if (std::strlen(frozen) != 14 ||
         std::sscanf(frozen, "%4d%2d%2d%2d%2d%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6 ||
         !kelo::sim::IsValidDate(y, mo, d) || !kelo::sim::IsValidTime(h, mi, s)) {
-      return Fail("KELOFPU_SIM_FROZEN_CLOCK must be YYYYMMDDHHMMSS, not \"" +
-                  std::string(frozen) + "\"");
+      return Fail("KELOFPU_SIM_FROZEN_CLOCK must be YYYYMMDDHHMMSS, not \"" + std::string(frozen) +
+                  "\"");
     }
     options.start_time = {y, mo, d, h, mi, s};
     options.clock_running = false;

@@ -164,6 +164,19 @@ TEST_F(FrameServerTest, BusyAnswerMeansNotExecuted) {
   EXPECT_EQ(faults.counters().busy, 1u);
 }
 
+TEST_F(FrameServerTest, OnDemandFaultsCanWaitForTheirCommand) {
+  faults.BusyNext(1, 0x4B);
+  ASSERT_EQ(One(0, 0xFF, 0x3F).value().reply(), 0x80);  // a background poll is left alone
+  ASSERT_EQ(One(1, '0', 0x4B).value().reply(), 0x81);
+  faults.DropNext(1, 0x4B);
+  ASSERT_EQ(One(2, 0xFF, 0x3F).value().reply(), 0x80);
+  EXPECT_TRUE(Send(CommandFrame(3, '0', 0x4B)).empty());  // dropped, but executed
+  EXPECT_TRUE(printer.model().receipt_open());
+  const uint64_t executed = printer.executed();
+  ASSERT_EQ(One(3, '0', 0x4B).value().reply(), 0x80);  // the resend gets the stored answer
+  EXPECT_EQ(printer.executed(), executed);
+}
+
 TEST_F(FrameServerTest, InProgressCommandRunsOnceAndAnswersWhenItsTimeIsUp) {
   ASSERT_TRUE(One(0, 0xFF, 0x3F));
   faults.InProgressNext(300);

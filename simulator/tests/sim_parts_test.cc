@@ -43,9 +43,9 @@ TEST(FaultSpecTest, SameSeedSameFaults) {
   FaultInjector a(r, 42), b(r, 42), c(r, 43);
   std::string sa, sb, sc;
   for (int i = 0; i < 200; ++i) {
-    sa += a.TakeBusy() ? 'b' : a.TakeDrop() ? 'd' : '.';
-    sb += b.TakeBusy() ? 'b' : b.TakeDrop() ? 'd' : '.';
-    sc += c.TakeBusy() ? 'b' : c.TakeDrop() ? 'd' : '.';
+    sa += a.TakeBusy(0x4D) ? 'b' : a.TakeDrop(0x4D) ? 'd' : '.';
+    sb += b.TakeBusy(0x4D) ? 'b' : b.TakeDrop(0x4D) ? 'd' : '.';
+    sc += c.TakeBusy(0x4D) ? 'b' : c.TakeDrop(0x4D) ? 'd' : '.';
   }
   EXPECT_EQ(sa, sb);
   EXPECT_NE(sa, sc);
@@ -137,7 +137,10 @@ TEST_F(PrinterCommandTest, ReceiptPaperLayout) {
   ASSERT_EQ(Code(0x4B), kReplyOk);
   ASSERT_EQ(M(' ', {"Table 4"}), kReplyOk);
   ASSERT_EQ(M('!', {"Espresso", "240", "2000", "1", "0", "120"}), kReplyOk);
-  ASSERT_EQ(M('!', {"Cr\xE8me br\xFBl\xE9" "e", "450", "1000", "0", "3", "0"}), kReplyOk);
+  ASSERT_EQ(M('!', {"Cr\xE8me br\xFBl\xE9"
+                    "e",
+                    "450", "1000", "0", "3", "0"}),
+            kReplyOk);
   ASSERT_EQ(M('.', {"", "1000", "20"}), kReplyOk);
   ASSERT_EQ(M('$', {"621"}), kReplyOk);
   ASSERT_EQ(M('(', {"", "1000", "0"}), kReplyOk);
@@ -147,21 +150,21 @@ TEST_F(PrinterCommandTest, ReceiptPaperLayout) {
   ASSERT_EQ(Code(0x5C, {"1"}), kReplyOk);
   EXPECT_EQ(printer.paper().Text(),
             "             KELO DEMO STORE\n"
-            "   B A R\n"
+            "                  B A R\n"
             "          VAT No. IT01234567890\n"
             "\n"
             "                                       EUR\n"
             "Table 4\n"
             "  2.000 x 1.20\n"
             "Espresso                            2.40 A\n"
-            "Cr\u00e8me br\u00fbl\u00e9e                         4.50 C\n"
-            "SUBTOTAL                             6.90\n"
-            "SUBTOTAL DISCOUNT 10.00%            -0.69\n"
+            "Cr\u00e8me br\u00fbl\u00e9e                        4.50 C\n"
+            "SUBTOTAL                              6.90\n"
+            "SUBTOTAL DISCOUNT 10.00%             -0.69\n"
             "------------------------------------------\n"
             "TOTAL EUR                             6.21\n"
             "CASH                                 10.00\n"
             "CHANGE                                3.79\n"
-            "               Thank you\n"
+            "                Thank you\n"
             "VAT A 22.00% ON 2.16                  0.39\n"
             "VAT C 5.00% ON 4.05                   0.19\n"
             "------------------------------------------\n"
