@@ -1,5 +1,6 @@
 #include "service/fiscal_printer_unit.h"
 
+#include "device/device_unit.h"
 #include "link/serial_port.h"
 #include "service/library_lifetime.h"
 #include "service/opos_codes.h"
@@ -18,7 +19,8 @@ thread_local int32_t t_frame_result = 0;
 CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file)
     : automation::DispatchObject(MethodTable()),
       registry_file_(std::move(registry_file)),
-      port_(std::make_unique<link::SerialPort>()) {
+      port_(std::make_unique<link::SerialPort>()),
+      device_unit_(std::make_unique<device::DeviceUnit>(*this)) {
   AddLibraryInstance();
   trace::SetLevelMask(0xFFFFFFFFu);
   TraceConstructionLines(trace::kLevelConstruction);
@@ -28,6 +30,9 @@ CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file)
 
 CFiscalPrinterUnit::~CFiscalPrinterUnit() {
   Disconnect();
+  // The device layer goes before the port closes and before event delivery stops: a worker
+  // that outlived Disconnect's bounded wait still uses both, and its destructor joins it.
+  device_unit_.reset();
   CloseSerialPort();
   events_.Stop();
   trace::SwitchOff();
@@ -140,8 +145,10 @@ void CFiscalPrinterUnit::verifyDayClosed() {
   Fail(OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
 }
 
-void CFiscalPrinterUnit::verifyVatId(int32_t /*vat_id*/) {
-  if (GetNumberProperty(pidx::AsyncMode) != 1) return;
+void CFiscalPrinterUnit::verifyVatId(int32_t vat_id, bool item_sale) {
+  // Judged in both modes: in asynchronous mode a bad value would otherwise only surface as an
+  // error event after the earlier lines of the receipt had been printed.
+  if (device_unit_->VerifyVatInfo(vat_id, item_sale).ok()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyVatId fails (OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT)\n");
   Fail(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device/device_command.h"
 #include "device/device_result.h"
 #include "device/unit_host.h"
 #include "platform/automation/dispatch.h"
@@ -35,6 +36,9 @@
 
 namespace kelo::link {
 class SerialPort;
+}
+namespace kelo::device {
+class DeviceUnit;
 }
 
 namespace kelo::service {
@@ -154,8 +158,9 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   // -1 fills an unused place.
   void verifyPrinterState(int32_t a, int32_t b = -1, int32_t c = -1);
   void verifyDayClosed();
-  // Refuses (114/217) only while AsyncMode is 1; the identifier itself is not judged.
-  void verifyVatId(int32_t vat_id);
+  // Refuses (114/217) a VatInfo the printer cannot take, in both modes and before anything
+  // is sent or queued (device::DeviceUnit::VerifyVatInfo); -1 passes only for item sales.
+  void verifyVatId(int32_t vat_id, bool item_sale = false);
 
   // ---- Result and lifecycle fields ----
   int32_t result_code();
@@ -211,6 +216,27 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
 
   // The serial port the device layer works on (owned by the unit for its whole life).
   link::SerialPort& port() { return *port_; }
+  // The device layer of this unit (created with the unit, lives as long as it).
+  device::DeviceUnit& device_unit() { return *device_unit_; }
+
+  // ---- Execution through the device layer ----
+  // Adds one to OutputID and returns the new value (the identifier of the next operation).
+  int32_t NextOutputId();
+  // Output execution (queued when AsyncMode is 1). A failure ends the method (Fail).
+  void RunOutput(device::DeviceOp op, const std::string& input);
+  // Synchronous execution; the operation's output text is returned. A failure ends the
+  // method; on success the operation's result becomes the method's result.
+  std::string RunSync(device::DeviceOp op, const std::string& input);
+  void RunSyncNoOutput(device::DeviceOp op, const std::string& input);
+  // Refusing pattern: 106 "Not supported" when the capability is true, else
+  // "<capability_name> is false".
+  int32_t RefuseByCapability(std::string_view name, int32_t capability,
+                             std::string_view capability_name);
+  // 106 with text unless the capability is true.
+  void RequireCapability(int32_t capability, std::string_view text);
+  // Adjustment type of an item line: amount types need CapAmountAdjustment, percentage types
+  // CapPercentAdjustment, anything else is invalid (0 passes when no_adjustment_ok).
+  void CheckItemAdjustmentType(int32_t type, bool no_adjustment_ok);
 
   // ---- Calling frame ----
   // Traces "+CFiscalPrinterUnit::<name>\n" (or entry_line when given), clears the result
@@ -240,6 +266,8 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
 
   const std::string registry_file_;
   std::unique_ptr<link::SerialPort> port_;
+  // Declared after port_ so that it goes first: its worker uses the port until it stops.
+  std::unique_ptr<device::DeviceUnit> device_unit_;
   ClaimLock claim_lock_;
   EventDelivery events_;
   // The unit's own binding to the control object (it reads ControlObjectVersion).

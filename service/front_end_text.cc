@@ -1,5 +1,8 @@
 #include "service/front_end_text.h"
 
+#include <climits>
+#include <cstdio>
+
 namespace kelo::service {
 
 int32_t CurrencyToHundredths(int64_t currency_raw) {
@@ -27,6 +30,104 @@ ParamText& ParamText::LastNumber(int64_t value) {
 ParamText& ParamText::LastText(std::string_view text) {
   text_ += text;
   return *this;
+}
+
+}  // namespace kelo::service
+
+namespace kelo::service {
+
+namespace {
+
+// Reads blanks, a sign and digits; stops at the first other character.
+int64_t ParseLeading(std::string_view text, size_t* pos, bool* negative) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  *negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    *negative = text[i] == '-';
+    ++i;
+  }
+  // Accumulated as a negative number so that the most negative value fits.
+  constexpr int64_t kLimit = INT64_MIN;
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value < (kLimit + digit) / 10) {
+      value = kLimit;
+    } else {
+      value = value * 10 - digit;
+    }
+  }
+  *pos = i;
+  return value;  // negated magnitude
+}
+
+int32_t Clamp32(int64_t v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+int64_t LeadingInt64(std::string_view text) {
+  size_t pos = 0;
+  bool negative = false;
+  const int64_t neg = ParseLeading(text, &pos, &negative);
+  if (negative) return neg;
+  return neg == INT64_MIN ? INT64_MAX : -neg;
+}
+
+ParamText& ParamText::Date(std::string_view opos_date) {
+  auto piece = [&](size_t start, size_t length) -> int64_t {
+    if (start >= opos_date.size()) return 0;
+    return LeadingInt64(opos_date.substr(start, length));
+  };
+  Number(piece(4, 4));   // year
+  Number(piece(2, 2));   // month
+  Number(piece(0, 2));   // day
+  Number(piece(8, 2));   // hour
+  Number(piece(10, 2));  // minute
+  Number(0);             // second
+  Number(0);             // millisecond
+  return *this;
+}
+
+std::string_view FirstField(std::string_view output) {
+  const size_t sep = output.find(kParamSeparator);
+  return sep == std::string_view::npos ? output : output.substr(0, sep);
+}
+
+std::string OposDateFromFields(std::string_view fields) {
+  int32_t v[5] = {0, 0, 0, 0, 0};
+  for (int i = 0; i < 5 && !fields.empty(); ++i) {
+    const size_t sep = fields.find(kParamSeparator);
+    v[i] = Clamp32(LeadingInt64(fields.substr(0, sep)));
+    fields = sep == std::string_view::npos ? std::string_view() : fields.substr(sep + 1);
+  }
+  char out[64];
+  std::snprintf(out, sizeof out, "%02d%02d%04d%02d%02d", v[2], v[1], v[0], v[3], v[4]);
+  return out;
+}
+
+int32_t DecimalTimes100(std::string_view text) {
+  size_t pos = 0;
+  bool negative = false;
+  const int64_t neg_whole = ParseLeading(text, &pos, &negative);
+  int64_t cents = 0;
+  if (pos < text.size() && text[pos] == '.') {
+    // Two decimals count; a missing one is 0 and further ones are truncated away.
+    bool digits = true;
+    for (size_t k = 0, i = pos + 1; k < 2; ++k, ++i) {
+      digits = digits && i < text.size() && text[i] >= '0' && text[i] <= '9';
+      cents = cents * 10 + (digits ? text[i] - '0' : 0);
+    }
+  }
+  // A whole part far beyond the 32-bit range clamps before it could overflow.
+  const int64_t neg_total =
+      neg_whole < -100000000000LL ? INT64_MIN : neg_whole * 100 - cents;
+  if (negative) return Clamp32(neg_total);
+  return neg_total == INT64_MIN ? INT32_MAX : Clamp32(-neg_total);
 }
 
 }  // namespace kelo::service

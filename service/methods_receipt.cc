@@ -1,20 +1,80 @@
-// Fiscal receipt front ends.
-//
-// Each runs inside the calling frame and its state check; the device operations behind them
-// are not attached yet, so they answer 106 "Not supported".
+// Fiscal receipt front ends: checks, the parameter text of each method and the way it is
+// executed (output execution for receipt lines, synchronous for the rest).
 #include <cstdio>
 
+#include "device/device_operations.h"
 #include "service/fiscal_printer_unit.h"
 #include "service/front_end_text.h"
+#include "service/opos_codes.h"
 
 namespace kelo::service {
 
-int32_t CFiscalPrinterUnit::beginFiscalReceipt(bool /*print_header*/) {
-  return RefuseNotSupported("beginFiscalReceipt");
+using device::DeviceOperations;
+
+namespace {
+// FPTR_AT_*: the adjustment types of the UnifiedPOS FiscalPrinter.
+constexpr int32_t kAmountDiscount = 1;
+constexpr int32_t kAmountSurcharge = 2;
+constexpr int32_t kPercentageDiscount = 3;
+constexpr int32_t kPercentageSurcharge = 4;
+constexpr int32_t kCouponAmountDiscount = 5;
+constexpr int32_t kCouponPercentageDiscount = 6;
+
+constexpr char kInvalidAdjustment[] = "The adjustmentType parameter is invalid";
+}  // namespace
+
+void CFiscalPrinterUnit::CheckItemAdjustmentType(int32_t type, bool no_adjustment_ok) {
+  if (type == 0 && no_adjustment_ok) return;
+  if (type == kAmountDiscount || type == kAmountSurcharge) {
+    RequireCapability(pidx::CapAmountAdjustment, "CapAmountAdjustment is false");
+  } else if (type == kPercentageDiscount || type == kPercentageSurcharge) {
+    RequireCapability(pidx::CapPercentAdjustment, "CapPercentAdjustment is false");
+  } else {
+    Fail(OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
+  }
 }
 
-int32_t CFiscalPrinterUnit::endFiscalReceipt(bool /*print_header*/) {
-  return RefuseNotSupported("endFiscalReceipt");
+int32_t CFiscalPrinterUnit::beginFiscalReceipt(bool print_header) {
+  return RunMethod("beginFiscalReceipt", [&] {
+    verifyOpenedClaimedEnabled();
+    if (print_header) {
+      RequireCapability(pidx::CapIndependentHeader,
+                        "CapIndependentHeader is false and printHeader is true");
+      RequireCapability(pidx::CapAdditionalHeader,
+                        "CapAdditionalHeader is false and printHeader is true");
+    }
+    const int32_t type = GetNumberProperty(pidx::FiscalReceiptType);
+    if (type == FPTR_RT_SALES) {
+      RunSync(&DeviceOperations::DoBeginFiscalReceipt, ParamText().Number(print_header).str());
+    } else if (type == FPTR_RT_REFUND) {
+      const std::string pre_line = GetStringProperty(pidx::PreLine);
+      if (pre_line.empty()) {
+        Fail(OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
+      }
+      RunSync(&DeviceOperations::DoBeginRefundReceipt,
+              ParamText().Number(print_header).Text(pre_line).str());
+      // The refund's name went onto the receipt's head; it must not return as the pre-line
+      // of its first refund line.
+      SetStringProperty(pidx::PreLine, "");
+    }
+  });
+}
+
+int32_t CFiscalPrinterUnit::endFiscalReceipt(bool print_header) {
+  return RunMethod("endFiscalReceipt", [&] {
+    verifyOpenedClaimedEnabled();
+    if (print_header) {
+      RequireCapability(pidx::CapAdditionalTrailer,
+                        "CapAdditionalTrailer is false and printHeader is true");
+    }
+    const int32_t type = GetNumberProperty(pidx::FiscalReceiptType);
+    if (type == FPTR_RT_SALES) {
+      RunSyncNoOutput(&DeviceOperations::DoEndFiscalReceipt,
+                      ParamText().Number(print_header).str());
+    } else if (type == FPTR_RT_REFUND) {
+      RunSync(&DeviceOperations::DoEndRefundReceipt, "");
+    }
+  });
 }
 
 int32_t CFiscalPrinterUnit::printRecItem(const std::string& description, int64_t price,
@@ -26,80 +86,188 @@ int32_t CFiscalPrinterUnit::printRecItem(const std::string& description, int64_t
                 vat_info, CurrencyToHundredths(unit_price));
   const std::string entry =
       "+CFiscalPrinterUnit::printRecItem(" + description + head + unit_name + ";\n";
-  return RefuseNotSupported("printRecItem", &entry);
+  return RunMethod(
+      "printRecItem",
+      [&] {
+        verifyOpenedClaimedEnabled();
+        verifyVatId(vat_info, true);
+        RunOutput(&DeviceOperations::DoPrintRecItem, ParamText()
+                                                         .Text(description)
+                                                         .Amount(price)
+                                                         .Number(quantity)
+                                                         .Number(vat_info)
+                                                         .Amount(unit_price)
+                                                         .Text(unit_name)
+                                                         .str());
+      },
+      &entry);
 }
 
-int32_t CFiscalPrinterUnit::printRecItemVoid(const std::string& /*description*/, int64_t /*price*/,
-                                             int32_t /*quantity*/, int32_t /*vat_info*/,
+int32_t CFiscalPrinterUnit::printRecItemVoid(const std::string& description, int64_t price,
+                                             int32_t quantity, int32_t vat_info,
                                              int64_t /*unit_price*/,
                                              const std::string& /*unit_name*/) {
-  return RefuseNotSupported("printRecItemVoid");
+  return RunMethod("printRecItemVoid", [&] {
+    verifyOpenedClaimedEnabled();
+    verifyVatId(vat_info);
+    RunOutput(&DeviceOperations::DoPrintRecItemVoid,
+              ParamText().Text(description).Amount(price).Number(quantity).Number(vat_info).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecItemAdjustment(int32_t /*adjustment_type*/,
-                                                   const std::string& /*description*/,
-                                                   int64_t /*amount*/, int32_t /*vat_info*/) {
-  return RefuseNotSupported("printRecItemAdjustment");
+int32_t CFiscalPrinterUnit::printRecItemAdjustment(int32_t adjustment_type,
+                                                   const std::string& description,
+                                                   int64_t amount, int32_t vat_info) {
+  return RunMethod("printRecItemAdjustment", [&] {
+    verifyOpenedClaimedEnabled();
+    CheckItemAdjustmentType(adjustment_type, false);
+    verifyVatId(vat_info);
+    RunOutput(&DeviceOperations::DoPrintRecItemAdjustment, ParamText()
+                                                               .Number(adjustment_type)
+                                                               .Text(description)
+                                                               .Amount(amount)
+                                                               .Number(vat_info)
+                                                               .str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecItemAdjustmentVoid(int32_t /*adjustment_type*/,
-                                                       const std::string& /*description*/,
-                                                       int64_t /*amount*/, int32_t /*vat_info*/) {
-  return RefuseNotSupported("printRecItemAdjustmentVoid");
+int32_t CFiscalPrinterUnit::printRecItemAdjustmentVoid(int32_t adjustment_type,
+                                                       const std::string& description,
+                                                       int64_t amount, int32_t vat_info) {
+  return RunMethod("printRecItemAdjustmentVoid", [&] {
+    verifyOpenedClaimedEnabled();
+    CheckItemAdjustmentType(adjustment_type, false);
+    verifyVatId(vat_info);
+    RunOutput(&DeviceOperations::DoPrintRecItemAdjustmentVoid, ParamText()
+                                                                   .Number(adjustment_type)
+                                                                   .Text(description)
+                                                                   .Amount(amount)
+                                                                   .Number(vat_info)
+                                                                   .str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecVoidItem(const std::string& /*description*/, int64_t /*amount*/,
-                                             int32_t /*quantity*/, int32_t /*adjustment_type*/,
-                                             int64_t /*adjustment*/, int32_t /*vat_info*/) {
-  return RefuseNotSupported("printRecVoidItem");
+int32_t CFiscalPrinterUnit::printRecVoidItem(const std::string& description, int64_t amount,
+                                             int32_t quantity, int32_t adjustment_type,
+                                             int64_t adjustment, int32_t vat_info) {
+  return RunMethod("printRecVoidItem", [&] {
+    verifyOpenedClaimedEnabled();
+    CheckItemAdjustmentType(adjustment_type, true);
+    verifyVatId(vat_info);
+    RunOutput(&DeviceOperations::DoPrintRecVoidItem, ParamText()
+                                                         .Text(description)
+                                                         .Amount(amount)
+                                                         .Number(quantity)
+                                                         .Number(adjustment_type)
+                                                         .Amount(adjustment)
+                                                         .Number(vat_info)
+                                                         .str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecRefund(const std::string& /*description*/, int64_t /*amount*/,
-                                           int32_t /*vat_info*/) {
-  return RefuseNotSupported("printRecRefund");
+int32_t CFiscalPrinterUnit::printRecRefund(const std::string& description, int64_t amount,
+                                           int32_t vat_info) {
+  return RunMethod("printRecRefund", [&] {
+    verifyOpenedClaimedEnabled();
+    verifyVatId(vat_info);
+    // This text ends without a separator after the last field (the device parser takes both).
+    RunOutput(&DeviceOperations::DoPrintRecRefund,
+              ParamText().Text(description).Amount(amount).LastNumber(vat_info).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecRefundVoid(const std::string& /*description*/,
-                                               int64_t /*amount*/, int32_t /*vat_info*/) {
-  return RefuseNotSupported("printRecRefundVoid");
+int32_t CFiscalPrinterUnit::printRecRefundVoid(const std::string& description, int64_t amount,
+                                               int32_t vat_info) {
+  return RunMethod("printRecRefundVoid", [&] {
+    verifyOpenedClaimedEnabled();
+    verifyVatId(vat_info);
+    RunOutput(&DeviceOperations::DoPrintRecRefundVoid,
+              ParamText().Text(description).Amount(amount).Number(vat_info).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecSubtotal(int64_t /*amount*/) {
-  return RefuseNotSupported("printRecSubtotal");
+int32_t CFiscalPrinterUnit::printRecSubtotal(int64_t amount) {
+  return RunMethod("printRecSubtotal", [&] {
+    verifyOpenedClaimedEnabled();
+    RunOutput(&DeviceOperations::DoPrintRecSubtotal, ParamText().Amount(amount).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecSubtotalAdjustment(int32_t /*adjustment_type*/,
-                                                       const std::string& /*description*/,
-                                                       int64_t /*amount*/) {
-  return RefuseNotSupported("printRecSubtotalAdjustment");
+int32_t CFiscalPrinterUnit::printRecSubtotalAdjustment(int32_t adjustment_type,
+                                                       const std::string& description,
+                                                       int64_t amount) {
+  return RunMethod("printRecSubtotalAdjustment", [&] {
+    verifyOpenedClaimedEnabled();
+    if (adjustment_type == kAmountDiscount || adjustment_type == kAmountSurcharge) {
+      RequireCapability(pidx::CapSubAmountAdjustment, "CapSubAmountAdjustment is false");
+    } else if (adjustment_type == kPercentageDiscount || adjustment_type == kPercentageSurcharge) {
+      RequireCapability(pidx::CapSubPercentAdjustment, "CapSubPercentAdjustment is false");
+    } else if (adjustment_type == kCouponAmountDiscount ||
+               adjustment_type == kCouponPercentageDiscount) {
+      Fail(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
+    } else {
+      Fail(OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
+    }
+    RunOutput(&DeviceOperations::DoPrintRecSubtotalAdjustment,
+              ParamText().Number(adjustment_type).Text(description).Amount(amount).str());
+  });
 }
 
 int32_t CFiscalPrinterUnit::printRecSubtotalAdjustVoid(int32_t /*adjustment_type*/,
                                                        int64_t /*amount*/) {
-  return RefuseNotSupported("printRecSubtotalAdjustVoid");
+  return RunMethod("printRecSubtotalAdjustVoid", [this] {
+    verifyOpenedClaimedEnabled();
+    Fail(OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecTotal(int64_t /*total*/, int64_t /*payment*/,
-                                          const std::string& /*description*/) {
-  return RefuseNotSupported("printRecTotal");
+int32_t CFiscalPrinterUnit::printRecTotal(int64_t total, int64_t payment,
+                                          const std::string& description) {
+  return RunMethod("printRecTotal", [&] {
+    verifyOpenedClaimedEnabled();
+    RunOutput(&DeviceOperations::DoPrintRecTotal,
+              ParamText().Amount(total).Amount(payment).Text(description).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecVoid(const std::string& /*description*/) {
-  return RefuseNotSupported("printRecVoid");
+int32_t CFiscalPrinterUnit::printRecVoid(const std::string& description) {
+  return RunMethod("printRecVoid", [&] {
+    verifyOpenedClaimedEnabled();
+    RunOutput(&DeviceOperations::DoPrintRecVoid, description);
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecMessage(const std::string& /*message*/) {
-  return RefuseNotSupported("printRecMessage");
+int32_t CFiscalPrinterUnit::printRecMessage(const std::string& message) {
+  return RunMethod("printRecMessage", [&] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapAdditionalLines, "CapAdditionalLines is false");
+    RunOutput(&DeviceOperations::DoPrintRecMessage, message);
+  });
 }
 
-int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& /*description*/,
-                                            int64_t /*amount*/) {
-  return RefuseNotSupported("printRecNotPaid");
+int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& description, int64_t amount) {
+  return RunMethod("printRecNotPaid", [&] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapAmountNotPaid, "CapAmountNotPaid is false");
+    // Ends without a separator after the amount, as printRecRefund does.
+    RunOutput(&DeviceOperations::DoPrintRecNotPaid,
+              ParamText().Text(description).LastNumber(CurrencyToHundredths(amount)).str());
+  });
 }
 
 int32_t CFiscalPrinterUnit::printDuplicateReceipt() {
-  return RefuseNotSupported("printDuplicateReceipt");
+  return RunMethod("printDuplicateReceipt", [this] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapDuplicateReceipt, "CapDuplicateReceipt is false");
+    if (GetNumberProperty(pidx::DuplicateReceipt) == 0) {
+      Fail(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
+    }
+    RunSync(&DeviceOperations::DoPrintDuplicateReceipt, "");
+    SetNumberProperty(pidx::DuplicateReceipt, 0);
+  });
 }
+
+// ---- Refused ----
 
 int32_t CFiscalPrinterUnit::printRecCash(int64_t /*amount*/) {
   return RefuseNotSupported("printRecCash");
@@ -109,30 +277,38 @@ int32_t CFiscalPrinterUnit::printRecTaxID(const std::string& /*tax_id*/) {
   return RefuseNotSupported("printRecTaxID");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/, int64_t /*price*/,
-                                             int32_t /*quantity*/, int32_t /*vat_info*/,
-                                             int64_t /*unit_price*/,
+int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/,
+                                             int64_t /*price*/, int32_t /*quantity*/,
+                                             int32_t /*vat_info*/, int64_t /*unit_price*/,
                                              const std::string& /*unit_name*/,
                                              int64_t /*special_tax*/,
                                              const std::string& /*special_tax_name*/) {
-  return RefuseNotSupported("printRecItemFuel");
+  return RunMethod("printRecItemFuel", [this] {
+    verifyOpenedClaimedEnabled();
+    Fail(OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
+  });
 }
 
 int32_t CFiscalPrinterUnit::printRecItemFuelVoid(const std::string& /*description*/,
                                                  int64_t /*price*/, int32_t /*vat_info*/,
                                                  int64_t /*special_tax*/) {
-  return RefuseNotSupported("printRecItemFuelVoid");
+  return RunMethod("printRecItemFuelVoid", [this] {
+    verifyOpenedClaimedEnabled();
+    Fail(OPOS_E_ILLEGAL, 0, "printRecItemFuelVoid not supported");
+  });
 }
 
 int32_t CFiscalPrinterUnit::printRecPackageAdjustment(int32_t /*adjustment_type*/,
                                                       const std::string& /*description*/,
                                                       const std::string& /*vat_adjustment*/) {
-  return RefuseNotSupported("printRecPackageAdjustment");
+  return RefuseByCapability("printRecPackageAdjustment", pidx::CapPackageAdjustment,
+                            "CapPackageAdjustment");
 }
 
 int32_t CFiscalPrinterUnit::printRecPackageAdjustVoid(int32_t /*adjustment_type*/,
                                                       const std::string& /*vat_adjustment*/) {
-  return RefuseNotSupported("printRecPackageAdjustVoid");
+  return RefuseByCapability("printRecPackageAdjustVoid", pidx::CapPackageAdjustment,
+                            "CapPackageAdjustment");
 }
 
 }  // namespace kelo::service

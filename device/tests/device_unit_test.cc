@@ -174,6 +174,10 @@ TEST_F(DeviceUnitTest, FlagWhenIdleGivesExactlyOneIdleEvent) {
   device_->Release();
   ASSERT_TRUE(host_.WaitEvents('O', 3));
   ASSERT_TRUE(host_.WaitEvents('S', 5));
+  // The flag is cleared right after the event is raised.
+  for (int i = 0; i < 1000 && host_.GetNumberProperty(PIDX_FlagWhenIdle) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   auto updates = host_.EventsOf('S');
   EXPECT_EQ(std::count(updates.begin(), updates.end(), FPTR_SUE_IDLE), 1);
   EXPECT_EQ(updates.back(), FPTR_SUE_IDLE);

@@ -90,7 +90,7 @@ TEST_F(FrameServerTest, GoldenStatusQueryFrameAndItsAnswer) {
 
 TEST_F(FrameServerTest, ResentSequenceGetsTheStoredAnswerWithoutRunningAgain) {
   ASSERT_TRUE(One(0, 0xFF, 0x3F));
-  ASSERT_EQ(One(1, '0', 0x4B)->reply(), 0x80);
+  ASSERT_EQ(One(1, '0', 0x4B).value().reply(), 0x80);
   const auto sell = CommandFrame(2, '1', 0x4D, {"!", "Tea", "150", "1000", "1", "0", "0"});
   auto first = Send(sell);
   ASSERT_EQ(first.size(), 1u);
@@ -103,10 +103,10 @@ TEST_F(FrameServerTest, ResentSequenceGetsTheStoredAnswerWithoutRunningAgain) {
   EXPECT_EQ(Items(), 1u);
   EXPECT_EQ(server.counters().replays, 1u);
   // Same sequence number but other bytes: a new command after a link restart.
-  ASSERT_EQ(One(2, '2', 0x4D, {"!", "Tea", "150", "1000", "1", "0", "0"})->reply(), 0x80);
+  ASSERT_EQ(One(2, '2', 0x4D, {"!", "Tea", "150", "1000", "1", "0", "0"}).value().reply(), 0x80);
   EXPECT_EQ(Items(), 2u);
   // The next sequence number with the same bytes is a new sale too.
-  ASSERT_EQ(One(3, '2', 0x4D, {"!", "Tea", "150", "1000", "1", "0", "0"})->reply(), 0x80);
+  ASSERT_EQ(One(3, '2', 0x4D, {"!", "Tea", "150", "1000", "1", "0", "0"}).value().reply(), 0x80);
   EXPECT_EQ(Items(), 3u);
 }
 
@@ -130,11 +130,11 @@ TEST_F(FrameServerTest, OutOfStepSequenceIsAnsweredWithKindC) {
   ASSERT_TRUE(a);
   EXPECT_EQ(a->kind, 0x63);
   EXPECT_FALSE(printer.model().receipt_open());
-  ASSERT_EQ(One(0, '0', 0x4B)->kind, 0x61);  // the driver starts over at 0
+  ASSERT_EQ(One(0, '0', 0x4B).value().kind, 0x61);  // the driver starts over at 0
   EXPECT_TRUE(printer.model().receipt_open());
   // 127 is followed by 1.
-  for (uint8_t s = 1; s <= 127; ++s) ASSERT_EQ(One(s, 0xFF, 0x3F)->kind, 0x61) << int(s);
-  EXPECT_EQ(One(1, 0xFF, 0x3F)->kind, 0x61);
+  for (uint8_t s = 1; s <= 127; ++s) ASSERT_EQ(One(s, 0xFF, 0x3F).value().kind, 0x61) << int(s);
+  EXPECT_EQ(One(1, 0xFF, 0x3F).value().kind, 0x61);
 }
 
 TEST_F(FrameServerTest, NoiseAndBrokenFramesBeforeACommandAreSkipped) {
@@ -159,7 +159,7 @@ TEST_F(FrameServerTest, BusyAnswerMeansNotExecuted) {
   EXPECT_EQ(busy->reply(), 0x81);
   EXPECT_FALSE(printer.model().receipt_open());
   // The driver waits and sends the same command again with the next sequence number.
-  EXPECT_EQ(One(2, '0', 0x4B)->reply(), 0x80);
+  EXPECT_EQ(One(2, '0', 0x4B).value().reply(), 0x80);
   EXPECT_TRUE(printer.model().receipt_open());
   EXPECT_EQ(faults.counters().busy, 1u);
 }
@@ -186,26 +186,26 @@ TEST_F(FrameServerTest, InProgressCommandRunsOnceAndAnswersWhenItsTimeIsUp) {
   const size_t journal = printer.model().state().journal.size();
   EXPECT_EQ(journal, 1u);
   // Poll mode: status queries carry the running command's job number until it is done.
-  EXPECT_EQ(One(2, 0xFF, 0x3F)->job(), '4');
+  EXPECT_EQ(One(2, 0xFF, 0x3F).value().job(), '4');
   // Another command meanwhile is refused as busy.
-  EXPECT_EQ(One(3, '5', 0x4B)->reply(), 0x81);
+  EXPECT_EQ(One(3, '5', 0x4B).value().reply(), 0x81);
   // Resending the command itself (next sequence number) keeps answering in progress...
-  EXPECT_EQ(One(4, '4', 0x45, {"", "1"})->reply(), 0x82);
+  EXPECT_EQ(One(4, '4', 0x45, {"", "1"}).value().reply(), 0x82);
   ticks.Advance(300);
   // ...until the time is up: then the real answer, still executed once.
-  EXPECT_EQ(One(5, '4', 0x45, {"", "1"})->reply(), 0x80);
+  EXPECT_EQ(One(5, '4', 0x45, {"", "1"}).value().reply(), 0x80);
   EXPECT_EQ(printer.model().state().journal.size(), journal);
-  EXPECT_EQ(One(6, 0xFF, 0x3F)->job(), 0xFF);
+  EXPECT_EQ(One(6, 0xFF, 0x3F).value().job(), 0xFF);
   EXPECT_FALSE(printer.model().receipt_open());
 }
 
 TEST_F(FrameServerTest, StatusQueryDuringInProgressEndsTheWaitWithJobFF) {
   ASSERT_TRUE(One(0, 0xFF, 0x3F));
   faults.InProgressNext(250);
-  ASSERT_EQ(One(1, '0', 0x4B)->reply(), 0x82);
+  ASSERT_EQ(One(1, '0', 0x4B).value().reply(), 0x82);
   ticks.Advance(250);
-  EXPECT_EQ(One(2, 0xFF, 0x3F)->job(), 0xFF);
-  EXPECT_EQ(One(3, '1', 0x4D, {"!", "A", "1", "1", "1", "0", "0"})->reply(), 0x80);
+  EXPECT_EQ(One(2, 0xFF, 0x3F).value().job(), 0xFF);
+  EXPECT_EQ(One(3, '1', 0x4D, {"!", "A", "1", "1", "1", "0", "0"}).value().reply(), 0x80);
 }
 
 TEST_F(FrameServerTest, CommandsWithReplyFieldsNeverStayInProgress) {
@@ -248,7 +248,7 @@ TEST_F(FrameServerTest, PrinterOffDoesNotAnswerAndPowerOnVoidsTheOpenReceipt) {
   int64_t restarts = 0;
   printer.model().DataItem(11, &restarts);
   EXPECT_EQ(restarts, 1);
-  EXPECT_EQ(One(0, 0xFF, 0x3F)->reply(), 0x80);
+  EXPECT_EQ(One(0, 0xFF, 0x3F).value().reply(), 0x80);
 }
 
 TEST_F(FrameServerTest, SensorsShowInTheStatusWordAndStopPrinting) {
@@ -267,9 +267,9 @@ TEST_F(FrameServerTest, SensorsShowInTheStatusWordAndStopPrinting) {
   EXPECT_EQ(a->reply(), 0x83);
   printer.set_fatal_code(kFatalNone);
   // The drawer reports open until its time is up.
-  EXPECT_EQ(One(3, '3', 0x5D)->status() & kStatusDrawerOpen, kStatusDrawerOpen);
+  EXPECT_EQ(One(3, '3', 0x5D).value().status() & kStatusDrawerOpen, kStatusDrawerOpen);
   ticks.Advance(printer.profile().drawer_close_ms);
-  EXPECT_EQ(One(4, 0xFF, 0x3F)->status() & kStatusDrawerOpen, 0u);
+  EXPECT_EQ(One(4, 0xFF, 0x3F).value().status() & kStatusDrawerOpen, 0u);
 }
 
 // A driver that retries as the link does, against random faults: every sale is on the
