@@ -64,7 +64,8 @@ struct FiscalPrinterOptions {
 
 // Handlers of the four events. The control object answers the service object with what an
 // ErrorEvent handler leaves in `response` (preset by the service object, usually
-// OPOS_ER_CLEAR) and with what a DirectIOEvent handler leaves in `data` and `text`.
+// OPOS_ER_CLEAR) and with what a DirectIOEvent handler leaves in `data` and `text`; the
+// service object's event thread waits for these two handlers to return.
 using StatusUpdateHandler = std::function<void(int32_t data)>;
 using OutputCompleteHandler = std::function<void(int32_t output_id)>;
 using ErrorHandler = std::function<void(int32_t result_code, int32_t result_code_extended,
@@ -77,8 +78,10 @@ class FiscalPrinter {
   static constexpr int32_t kControlObjectVersion = 1011000;
 
   explicit FiscalPrinter(FiscalPrinterOptions options = {});
-  // Closes the service object if it is still open. Event handlers do not run any more once
-  // the destructor has started.
+  // Closes the service object if it is still open. Handlers queued to the application's thread
+  // that have not started yet are dropped; with the direct dispatcher, a handler already
+  // running on the service object's thread finishes while the service object closes (closing
+  // waits for its delivery thread).
   ~FiscalPrinter();
   FiscalPrinter(const FiscalPrinter&) = delete;
   FiscalPrinter& operator=(const FiscalPrinter&) = delete;

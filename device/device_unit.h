@@ -40,6 +40,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -136,6 +137,11 @@ class DeviceUnit {
   // Longest real-time stretch the worker waits before looking at the clock again. Tests on
   // virtual time set a few milliseconds so that advancing the clock ends the wait.
   void SetWaitSlice(uint32_t ms) { wait_slice_ms_ = ms; }
+
+  // Frame traffic of the protocol engine, one line per frame (see FiscalDevice).
+  void SetLinkTrace(std::function<void(std::string_view line)> sink) {
+    device_->SetLinkTrace(std::move(sink));
+  }
 
   DeviceOperations& operations() { return ops_; }
   FiscalDevice& device() { return *device_; }

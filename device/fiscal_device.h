@@ -9,6 +9,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -73,6 +74,9 @@ class FiscalDevice {
   // Called by the worker thread when the printer answers its first probe (Open may have
   // found it silent).
   virtual void PrinterAnswered() {}
+  // Receives one line per frame sent and received ("CMD  * ..." / "RESP * ..."); an empty
+  // function switches the traffic trace off. Devices without a link ignore it.
+  virtual void SetLinkTrace(std::function<void(std::string_view line)> sink) { (void)sink; }
 
   // ---- Receipts ----
   virtual int32_t OpenReceipt(std::string_view header) = 0;

@@ -42,6 +42,7 @@ int32_t FpuFiscalDevice::Open() {
     auto engine = std::make_unique<FpuProtocol>(clock_);
     int32_t result = engine->SetPort(port());
     if (result != link::LINK_OK) return result;
+    if (link_trace_) engine->SetTraceSink(link_trace_);
     engine->Start();
     engine_ = std::move(engine);
     firmware_checked_ = false;
@@ -54,6 +55,12 @@ void FpuFiscalDevice::Close() {
   if (!engine_) return;
   engine_->Stop();
   engine_.reset();
+}
+
+void FpuFiscalDevice::SetLinkTrace(std::function<void(std::string_view line)> sink) {
+  std::unique_lock<std::shared_mutex> lock(engine_mu_);
+  link_trace_ = std::move(sink);
+  if (engine_) engine_->SetTraceSink(link_trace_);
 }
 
 void FpuFiscalDevice::PrinterAnswered() {

@@ -28,6 +28,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   int32_t Probe() override;
   void RefreshStatus() override;
   void PrinterAnswered() override;
+  void SetLinkTrace(std::function<void(std::string_view line)> sink) override;
 
   int32_t OpenReceipt(std::string_view header) override;
   int32_t OpenRefundReceipt(std::string_view document, std::string_view header) override;
@@ -107,6 +108,8 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   mutable std::shared_mutex engine_mu_;
   std::unique_ptr<link::FpuProtocol> engine_;
   std::atomic<bool> firmware_checked_{false};
+  // The traffic trace sink, handed to every engine Open creates (under engine_mu_).
+  std::function<void(std::string_view)> link_trace_;
 };
 
 }  // namespace kelo::device

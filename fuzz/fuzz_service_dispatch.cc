@@ -161,12 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   };
   if (setup & 1) {
-    Call(*unit, id_of("OpenService"), InvokeKind::Method,
+    Call(*unit.Get(), id_of("OpenService"), InvokeKind::Method,
          {Variant::Text("FiscalPrinter"), Variant::Text("KeloFPU"),
-          Variant::Dispatch(control.get())});
+          Variant::Dispatch(control.Get())});
     if (setup & 2) {
-      Call(*unit, id_of("ClaimDevice"), InvokeKind::Method, {Variant::Long(1000)});
-      Call(*unit, id_of("SetPropertyNumber"), InvokeKind::Method,
+      Call(*unit.Get(), id_of("ClaimDevice"), InvokeKind::Method, {Variant::Long(1000)});
+      Call(*unit.Get(), id_of("SetPropertyNumber"), InvokeKind::Method,
            {Variant::Long(kelo::service::pidx::DeviceEnabled), Variant::Long(1)});
     }
   }
@@ -178,13 +178,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t argc = in.Byte() % 9;
     RefStore refs;
     std::vector<Variant> args;
-    for (size_t i = 0; i < argc; ++i) args.push_back(MakeArg(in, refs, control.get()));
+    for (size_t i = 0; i < argc; ++i) args.push_back(MakeArg(in, refs, control.Get()));
     Variant result;
     unit->Invoke(id, kind, args, &result);
     for (const std::vector<int32_t>& v : refs.longs) {
       if (v.back() != kGuard) __builtin_trap();  // written past the element count
     }
   }
-  if (setup & 1) Call(*unit, id_of("CloseService"), InvokeKind::Method, {});
+  if (setup & 1) Call(*unit.Get(), id_of("CloseService"), InvokeKind::Method, {});
   return 0;
 }

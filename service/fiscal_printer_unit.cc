@@ -17,10 +17,13 @@ thread_local int32_t t_frame_result = 0;
 }  // namespace
 
 CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file)
+    : CFiscalPrinterUnit(std::move(registry_file), platform::SystemClock()) {}
+
+CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file, platform::Clock& clock)
     : automation::DispatchObject(MethodTable()),
       registry_file_(std::move(registry_file)),
-      port_(std::make_unique<link::SerialPort>()),
-      device_unit_(std::make_unique<device::DeviceUnit>(*this)) {
+      port_(std::make_unique<link::SerialPort>(link::LinuxSerialOs(), clock)),
+      device_unit_(std::make_unique<device::DeviceUnit>(*this, clock)) {
   AddLibraryInstance();
   trace::SetLevelMask(0xFFFFFFFFu);
   TraceConstructionLines(trace::kLevelConstruction);

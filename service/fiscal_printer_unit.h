@@ -28,6 +28,7 @@
 #include "device/device_result.h"
 #include "device/unit_host.h"
 #include "platform/automation/dispatch.h"
+#include "platform/os/clock.h"
 #include "service/claim_lock.h"
 #include "service/event_delivery.h"
 #include "service/opos_exception.h"
@@ -48,6 +49,9 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   // registry_file: the configuration file OpenService reads ("" = the platform default,
   // $OPOS_REGISTRY or /etc/opos/registry.reg).
   explicit CFiscalPrinterUnit(std::string registry_file = "");
+  // With another time source for the serial line and the device layer (tests run protocol
+  // deadlines on a faster clock). The clock must outlive the unit.
+  CFiscalPrinterUnit(std::string registry_file, platform::Clock& clock);
 
   // The method table: names in dispatch-identifier order (identifier = position + 1).
   static const std::vector<std::string>& MethodTable();
@@ -237,6 +241,11 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   // Adjustment type of an item line: amount types need CapAmountAdjustment, percentage types
   // CapPercentAdjustment, anything else is invalid (0 passes when no_adjustment_ok).
   void CheckItemAdjustmentType(int32_t type, bool no_adjustment_ok);
+  // printNormal; force_sync runs it synchronously whatever AsyncMode says (the health
+  // check's printout, whose endNonFiscal must find the lines printed).
+  int32_t PrintNormalFrame(int32_t station, const std::string& data, bool force_sync);
+  // setVatValue and setVatTable: CapSetVatTable, CapHasVatTable, then a closed fiscal day.
+  void CheckVatTableWritable();
 
   // ---- Calling frame ----
   // Traces "+CFiscalPrinterUnit::<name>\n" (or entry_line when given), clears the result

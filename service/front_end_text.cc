@@ -124,8 +124,7 @@ int32_t DecimalTimes100(std::string_view text) {
     }
   }
   // A whole part far beyond the 32-bit range clamps before it could overflow.
-  const int64_t neg_total =
-      neg_whole < -100000000000LL ? INT64_MIN : neg_whole * 100 - cents;
+  const int64_t neg_total = neg_whole < -100000000000LL ? INT64_MIN : neg_whole * 100 - cents;
   if (negative) return Clamp32(neg_total);
   return neg_total == INT64_MIN ? INT32_MAX : Clamp32(-neg_total);
 }

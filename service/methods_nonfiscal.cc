@@ -1,33 +1,68 @@
-// Non-fiscal printing and training front ends.
-//
-// Each runs inside the calling frame and its state check; the device operations behind them
-// are not attached yet, so they answer 106 "Not supported".
+// Non-fiscal printing and training mode front ends.
+#include "device/device_operations.h"
 #include "service/fiscal_printer_unit.h"
+#include "service/front_end_text.h"
+#include "service/opos_codes.h"
 
 namespace kelo::service {
 
+using device::DeviceOperations;
+
 int32_t CFiscalPrinterUnit::beginNonFiscal() {
-  return RefuseNotSupported("beginNonFiscal");
+  return RunMethod("beginNonFiscal", [this] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapNonFiscalMode, "CapNonFiscalMode is false");
+    RunSync(&DeviceOperations::DoBeginNonFiscal, "");
+  });
 }
 
 int32_t CFiscalPrinterUnit::endNonFiscal() {
-  return RefuseNotSupported("endNonFiscal");
+  return RunMethod("endNonFiscal", [this] {
+    verifyOpenedClaimedEnabled();
+    RunSync(&DeviceOperations::DoEndNonFiscal, "");
+  });
 }
 
-int32_t CFiscalPrinterUnit::printNormal(int32_t /*station*/, const std::string& /*data*/) {
-  return RefuseNotSupported("printNormal");
+int32_t CFiscalPrinterUnit::printNormal(int32_t station, const std::string& data) {
+  return PrintNormalFrame(station, data, false);
+}
+
+int32_t CFiscalPrinterUnit::PrintNormalFrame(int32_t station, const std::string& data,
+                                             bool force_sync) {
+  return RunMethod("printNormal", [&] {
+    verifyOpenedClaimedEnabled();
+    // FPTR_S_JOURNAL 1, FPTR_S_RECEIPT 2, FPTR_S_JOURNAL_RECEIPT 3.
+    if (station < 1 || station > 3) Fail(OPOS_E_ILLEGAL, 0, "The specified station does not exist");
+    const std::string text = ParamText().Number(station).Text(data).str();
+    if (force_sync) {
+      RunSync(&DeviceOperations::DoPrintNormal, text);
+    } else {
+      RunOutput(&DeviceOperations::DoPrintNormal, text);
+    }
+  });
 }
 
 int32_t CFiscalPrinterUnit::beginTraining() {
-  return RefuseNotSupported("beginTraining");
+  return RunMethod("beginTraining", [this] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapTrainingMode, "CapTrainingMode is false");
+    RunSync(&DeviceOperations::DoBeginTraining, "");
+  });
 }
 
 int32_t CFiscalPrinterUnit::endTraining() {
-  return RefuseNotSupported("endTraining");
+  return RunMethod("endTraining", [this] {
+    verifyOpenedClaimedEnabled();
+    RequireCapability(pidx::CapTrainingMode, "CapTrainingMode is false");
+    RunSync(&DeviceOperations::DoEndTraining, "");
+  });
 }
 
 int32_t CFiscalPrinterUnit::resetPrinter() {
-  return RefuseNotSupported("resetPrinter");
+  return RunMethod("resetPrinter", [this] {
+    verifyOpenedClaimedEnabled();
+    RunSync(&DeviceOperations::DoResetPrinter, "");
+  });
 }
 
 }  // namespace kelo::service

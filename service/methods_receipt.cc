@@ -116,8 +116,8 @@ int32_t CFiscalPrinterUnit::printRecItemVoid(const std::string& description, int
 }
 
 int32_t CFiscalPrinterUnit::printRecItemAdjustment(int32_t adjustment_type,
-                                                   const std::string& description,
-                                                   int64_t amount, int32_t vat_info) {
+                                                   const std::string& description, int64_t amount,
+                                                   int32_t vat_info) {
   return RunMethod("printRecItemAdjustment", [&] {
     verifyOpenedClaimedEnabled();
     CheckItemAdjustmentType(adjustment_type, false);
@@ -277,9 +277,9 @@ int32_t CFiscalPrinterUnit::printRecTaxID(const std::string& /*tax_id*/) {
   return RefuseNotSupported("printRecTaxID");
 }
 
-int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/,
-                                             int64_t /*price*/, int32_t /*quantity*/,
-                                             int32_t /*vat_info*/, int64_t /*unit_price*/,
+int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/, int64_t /*price*/,
+                                             int32_t /*quantity*/, int32_t /*vat_info*/,
+                                             int64_t /*unit_price*/,
                                              const std::string& /*unit_name*/,
                                              int64_t /*special_tax*/,
                                              const std::string& /*special_tax_name*/) {

@@ -1,63 +1,67 @@
 // Front ends of the method families this printer has no hardware for (slip
 // documents, fixed output, insertion and removal, item lists).
 //
-// Each runs inside the calling frame and its state check; the device operations behind them
-// are not attached yet, so they answer 106 "Not supported".
+// Each runs inside the calling frame and its state check, then refuses by the capability
+// that says the hardware is missing.
 #include "service/fiscal_printer_unit.h"
+#include "service/opos_codes.h"
 
 namespace kelo::service {
 
 int32_t CFiscalPrinterUnit::beginFiscalDocument(int32_t /*document_amount*/) {
-  return RefuseNotSupported("beginFiscalDocument");
+  return RefuseByCapability("beginFiscalDocument", pidx::CapSlpFiscalDocument,
+                            "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::endFiscalDocument() {
-  return RefuseNotSupported("endFiscalDocument");
+  return RefuseByCapability("endFiscalDocument", pidx::CapSlpFiscalDocument,
+                            "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::printFiscalDocumentLine(const std::string& /*document_line*/) {
-  return RefuseNotSupported("printFiscalDocumentLine");
+  return RefuseByCapability("printFiscalDocumentLine", pidx::CapSlpFiscalDocument,
+                            "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::beginFixedOutput(int32_t /*station*/, int32_t /*document_type*/) {
-  return RefuseNotSupported("beginFixedOutput");
+  return RefuseByCapability("beginFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::endFixedOutput() {
-  return RefuseNotSupported("endFixedOutput");
+  return RefuseByCapability("endFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::printFixedOutput(int32_t /*document_type*/, int32_t /*line_number*/,
                                              const std::string& /*data*/) {
-  return RefuseNotSupported("printFixedOutput");
+  return RefuseByCapability("printFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::beginInsertion(int32_t /*timeout*/) {
-  return RefuseNotSupported("beginInsertion");
+  return RefuseByCapability("beginInsertion", pidx::CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::endInsertion() {
-  return RefuseNotSupported("endInsertion");
+  return RefuseByCapability("endInsertion", pidx::CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::beginRemoval(int32_t /*timeout*/) {
-  return RefuseNotSupported("beginRemoval");
+  return RefuseByCapability("beginRemoval", pidx::CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::endRemoval() {
-  return RefuseNotSupported("endRemoval");
+  return RefuseByCapability("endRemoval", pidx::CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::beginItemList(int32_t /*vat_id*/) {
-  return RefuseNotSupported("beginItemList");
+  return RefuseByCapability("beginItemList", pidx::CapItemList, "CapItemList");
 }
 
 int32_t CFiscalPrinterUnit::endItemList() {
-  return RefuseNotSupported("endItemList");
+  return RefuseByCapability("endItemList", pidx::CapItemList, "CapItemList");
 }
 
 int32_t CFiscalPrinterUnit::verifyItem(const std::string& /*item_name*/, int32_t /*vat_id*/) {
-  return RefuseNotSupported("verifyItem");
+  return RefuseByCapability("verifyItem", pidx::CapItemList, "CapItemList");
 }
 
 }  // namespace kelo::service

@@ -1,40 +1,85 @@
-// Setting front ends.
-//
-// Each runs inside the calling frame and its state check; the device operations behind them
-// are not attached yet, so they answer 106 "Not supported".
+// Setting front ends: date, header lines, POS identity, VAT table, and the settings this
+// printer refuses.
+#include <algorithm>
+
+#include "device/device_operations.h"
+#include "device/device_unit.h"
 #include "service/fiscal_printer_unit.h"
+#include "service/front_end_text.h"
+#include "service/opos_codes.h"
 
 namespace kelo::service {
 
-int32_t CFiscalPrinterUnit::setDate(const std::string& /*date*/) {
-  return RefuseNotSupported("setDate");
+using device::DeviceOperations;
+
+int32_t CFiscalPrinterUnit::setDate(const std::string& date) {
+  return RunMethod("setDate", [&] {
+    verifyOpenedClaimedEnabled();
+    RunSync(&DeviceOperations::DoSetDate, ParamText().Date(date).str());
+  });
 }
 
-int32_t CFiscalPrinterUnit::setHeaderLine(int32_t /*line_number*/, const std::string& /*text*/,
-                                          bool /*double_width*/) {
-  return RefuseNotSupported("setHeaderLine");
+int32_t CFiscalPrinterUnit::setHeaderLine(int32_t line_number, const std::string& text,
+                                          bool double_width) {
+  return RunMethod("setHeaderLine", [&] {
+    verifyOpenedClaimedEnabled();
+    RunSync(&DeviceOperations::DoSetHeaderLine,
+            ParamText().Number(line_number).Text(text).Number(double_width ? 1 : 0).str());
+  });
 }
 
 int32_t CFiscalPrinterUnit::setTrailerLine(int32_t /*line_number*/, const std::string& /*text*/,
                                            bool /*double_width*/) {
-  return RefuseNotSupported("setTrailerLine");
+  return RefuseByCapability("setTrailerLine", pidx::CapSetTrailer, "CapSetTrailer");
 }
 
-int32_t CFiscalPrinterUnit::setPOSID(const std::string& /*pos_id*/,
-                                     const std::string& /*cashier_id*/) {
-  return RefuseNotSupported("setPOSID");
+int32_t CFiscalPrinterUnit::setPOSID(const std::string& pos_id, const std::string& cashier_id) {
+  return RunMethod("setPOSID", [&] {
+    verifyOpenedClaimedEnabled();
+    std::lock_guard<std::mutex> lock(fields_mu_);
+    pos_id_ = pos_id;
+    cashier_id_ = cashier_id;
+  });
 }
 
 int32_t CFiscalPrinterUnit::setStoreFiscalID(const std::string& /*id*/) {
-  return RefuseNotSupported("setStoreFiscalID");
+  return RunMethod("setStoreFiscalID", [this] {
+    verifyOpenedClaimedEnabled();
+    verifyDayClosed();
+    if (GetNumberProperty(pidx::CapSetStoreFiscalID) != 0) {
+      Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+    }
+    Fail(OPOS_E_ILLEGAL, 0, "CapSetStoreFiscalID is false");
+  });
 }
 
-int32_t CFiscalPrinterUnit::setVatValue(int32_t /*vat_id*/, const std::string& /*vat_value*/) {
-  return RefuseNotSupported("setVatValue");
+void CFiscalPrinterUnit::CheckVatTableWritable() {
+  RequireCapability(pidx::CapSetVatTable, "CapSetVatTable is false");
+  RequireCapability(pidx::CapHasVatTable, "CapHasVatTable is false");
+  if (GetNumberProperty(pidx::DayOpened) == 1) Fail(OPOS_E_ILLEGAL, 0, "Day is opened");
+}
+
+int32_t CFiscalPrinterUnit::setVatValue(int32_t vat_id, const std::string& vat_value) {
+  return RunMethod("setVatValue", [&] {
+    verifyOpenedClaimedEnabled();
+    CheckVatTableWritable();
+    if (vat_id < 1 || vat_id > GetNumberProperty(pidx::NumVatRates)) {
+      Fail(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+    }
+    SetVatTableEntry(vat_id, DecimalTimes100(vat_value));
+  });
 }
 
 int32_t CFiscalPrinterUnit::setVatTable() {
-  return RefuseNotSupported("setVatTable");
+  return RunMethod("setVatTable", [this] {
+    verifyOpenedClaimedEnabled();
+    CheckVatTableWritable();
+    const int32_t count = std::min(GetNumberProperty(pidx::NumVatRates), 100);
+    std::vector<int32_t> rates;
+    for (int32_t id = 1; id <= count; ++id) rates.push_back(VatTableEntry(id));
+    const device::DeviceResult r = device_unit_->WriteVatTable(rates);
+    if (!r.ok()) Fail(r);
+  });
 }
 
 int32_t CFiscalPrinterUnit::setCurrency(int32_t /*new_currency*/) {

@@ -338,6 +338,21 @@ TEST_F(SimulatorTest, DoubleWidthHeaderLineCarriesItsEscapeSequence) {
                                       std::string("2") + S + "Main St" + S + "0"}));
 }
 
+TEST_F(SimulatorTest, LinkTraceShowsEveryFrame) {
+  std::mutex mu;
+  std::vector<std::string> lines;
+  unit_.SetLinkTrace([&](std::string_view line) {
+    std::lock_guard<std::mutex> l(mu);
+    lines.emplace_back(line);
+  });
+  Claim();
+  unit_.SetLinkTrace(nullptr);
+  std::lock_guard<std::mutex> l(mu);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("CMD  * OPCODE:", 0), 0u);
+  EXPECT_EQ(lines[1].rfind("RESP * OPCODE:", 0), 0u);
+}
+
 TEST_F(SimulatorTest, PrinterSwitchedOffLocksAndComesBack) {
   Claim();
   unit_.SetPollingTimes(200, 100, 100);

@@ -50,17 +50,12 @@ TEST(ComponentLibraryTest, RegisteredLibraryIsCreatedByProgIdAndServesCalls) {
                                        open, &rc),
               automation::S_OK);
     EXPECT_EQ(rc.AsLong(-1), 0);
-    // Until the device layer answers, a claim finds no printer behind the opened port.
-    std::array<Variant, 1> claim = {Variant::Long(0)};
-    ASSERT_EQ(automation::InvokeByName(so.Get(), "claimdevice", automation::InvokeKind::Method,
-                                       claim, &rc),
-              automation::S_OK);
-    EXPECT_EQ(rc.AsLong(-1), OPOS_E_NOHARDWARE);
+    // The claim against a printer lives in the printing tests; here the call path counts.
     std::array<Variant, 1> state = {Variant::Long(pidx::State)};
     ASSERT_EQ(automation::InvokeByName(so.Get(), "GetPropertyNumber",
                                        automation::InvokeKind::Method, state, &rc),
               automation::S_OK);
-    EXPECT_EQ(rc.AsLong(-1), OPOS_S_ERROR);
+    EXPECT_EQ(rc.AsLong(-1), OPOS_S_IDLE);
     ASSERT_EQ(
         automation::InvokeByName(so.Get(), "CloseService", automation::InvokeKind::Method, {}, &rc),
         automation::S_OK);

@@ -126,9 +126,8 @@ TEST_F(FrameServerTest, BadCheckCodeIsAnsweredWithKindBAndNotExecuted) {
 TEST_F(FrameServerTest, OutOfStepSequenceIsAnsweredWithKindC) {
   ASSERT_TRUE(One(0, 0xFF, 0x3F));
   ASSERT_TRUE(One(1, 0xFF, 0x3F));
-  auto a = One(5, '0', 0x4B);
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->kind, 0x63);
+  Answer a = One(5, '0', 0x4B).value();
+  EXPECT_EQ(a.kind, 0x63);
   EXPECT_FALSE(printer.model().receipt_open());
   ASSERT_EQ(One(0, '0', 0x4B).value().kind, 0x61);  // the driver starts over at 0
   EXPECT_TRUE(printer.model().receipt_open());
@@ -180,9 +179,8 @@ TEST_F(FrameServerTest, OnDemandFaultsCanWaitForTheirCommand) {
 TEST_F(FrameServerTest, InProgressCommandRunsOnceAndAnswersWhenItsTimeIsUp) {
   ASSERT_TRUE(One(0, 0xFF, 0x3F));
   faults.InProgressNext(300);
-  auto a = One(1, '4', 0x45, {"", "1"});  // X report
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->reply(), 0x82);
+  Answer a = One(1, '4', 0x45, {"", "1"}).value();  // X report
+  EXPECT_EQ(a.reply(), 0x82);
   const size_t journal = printer.model().state().journal.size();
   EXPECT_EQ(journal, 1u);
   // Poll mode: status queries carry the running command's job number until it is done.
@@ -210,10 +208,9 @@ TEST_F(FrameServerTest, StatusQueryDuringInProgressEndsTheWaitWithJobFF) {
 
 TEST_F(FrameServerTest, CommandsWithReplyFieldsNeverStayInProgress) {
   faults.InProgressNext(300);
-  auto a = One(0, '0', 0x59, {"2"});
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->reply(), 0x80);
-  EXPECT_EQ(a->fields().size(), 1u);
+  Answer a = One(0, '0', 0x59, {"2"}).value();
+  EXPECT_EQ(a.reply(), 0x80);
+  EXPECT_EQ(a.fields().size(), 1u);
 }
 
 TEST_F(FrameServerTest, LostAnswersAreReplayedNotReExecuted) {
@@ -253,18 +250,18 @@ TEST_F(FrameServerTest, PrinterOffDoesNotAnswerAndPowerOnVoidsTheOpenReceipt) {
 
 TEST_F(FrameServerTest, SensorsShowInTheStatusWordAndStopPrinting) {
   printer.SetCoverOpen(true);
-  auto a = One(0, '0', 0x4B);
-  EXPECT_EQ(a->reply(), 0x83);
-  EXPECT_EQ(a->status() & 1u, 1u);
+  Answer a = One(0, '0', 0x4B).value();
+  EXPECT_EQ(a.reply(), 0x83);
+  EXPECT_EQ(a.status() & 1u, 1u);
   printer.SetCoverOpen(false);
   printer.SetPaperNearEnd(true);
-  a = One(1, '1', 0x4B);
-  EXPECT_EQ(a->reply(), 0x80);
-  EXPECT_EQ(a->status(), kStatusPaperNearEnd);
+  a = One(1, '1', 0x4B).value();
+  EXPECT_EQ(a.reply(), 0x80);
+  EXPECT_EQ(a.status(), kStatusPaperNearEnd);
   printer.set_fatal_code(131);
-  a = One(2, '2', 0x4D, {"!", "A", "1", "1", "1", "0", "0"});
-  EXPECT_EQ(a->fatal(), 131);
-  EXPECT_EQ(a->reply(), 0x83);
+  a = One(2, '2', 0x4D, {"!", "A", "1", "1", "1", "0", "0"}).value();
+  EXPECT_EQ(a.fatal(), 131);
+  EXPECT_EQ(a.reply(), 0x83);
   printer.set_fatal_code(kFatalNone);
   // The drawer reports open until its time is up.
   EXPECT_EQ(One(3, '3', 0x5D).value().status() & kStatusDrawerOpen, kStatusDrawerOpen);
