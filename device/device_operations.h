@@ -8,6 +8,7 @@
 // later from the asynchronous queue); they reach the unit's properties through UnitHost.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,40 @@ class DeviceOperations {
   DeviceResult DoEndNonFiscal(const std::string& input, std::string& output);
   DeviceResult DoPrintNormal(const std::string& input, std::string& output);
 
+  // ---- DirectIO ----
+  // The DirectIO commands that reach the printer (directio_operations.cc); input texts as
+  // DirectIOInput (directio_text.h) builds them.
+  DeviceResult DoDrawerOpen(const std::string& input, std::string& output);
+  DeviceResult DoBmpLoad(const std::string& input, std::string& output);
+  DeviceResult DoBmpErase(const std::string& input, std::string& output);
+  DeviceResult DoDisplaySetMode(const std::string& input, std::string& output);
+  DeviceResult DoDisplayClear(const std::string& input, std::string& output);
+  DeviceResult DoDisplayPrintText(const std::string& input, std::string& output);
+  DeviceResult DoDisplayBmpNow(const std::string& input, std::string& output);
+  DeviceResult DoDisplayBmpLoad(const std::string& input, std::string& output);
+  DeviceResult DoDisplayBmpErase(const std::string& input, std::string& output);
+  DeviceResult DoDisplayBmpShow(const std::string& input, std::string& output);
+  DeviceResult DoDisplayStandbyText(const std::string& input, std::string& output);
+  DeviceResult DoDisplayStandbyBmp(const std::string& input, std::string& output);
+  DeviceResult DoReportEj(const std::string& input, std::string& output);
+  DeviceResult DoReportX(const std::string& input, std::string& output);
+  DeviceResult DoReportRequest(const std::string& input, std::string& output);
+  DeviceResult DoResetTotalizers(const std::string& input, std::string& output);
+  DeviceResult DoSimulateKeyboard(const std::string& input, std::string& output);
+  DeviceResult DoSetDeviceFlag(const std::string& input, std::string& output);
+  DeviceResult DoGetVirtualTicket(const std::string& input, std::string& output);
+  DeviceResult DoSetPollingTime(const std::string& input, std::string& output);
+  DeviceResult DoDepartmentConfig(const std::string& input, std::string& output);
+  // Where DoSetPollingTime applies the periods (the execution layer installs it); -1 keeps
+  // a period as it is.
+  using PollingTimesHandler =
+      std::function<void(int32_t polling, int32_t after_sync, int32_t after_async)>;
+  void SetPollingTimesHandler(PollingTimesHandler handler) {
+    polling_handler_ = std::move(handler);
+  }
+  // Temporary folder of the report files; empty: $TMPDIR, else /tmp.
+  void SetReportTempDir(std::string dir) { report_temp_dir_ = std::move(dir); }
+
   // ---- Helpers shared with DeviceUnit ----
   // VatInfo to VAT index and department: 0 the default VAT index, above 10000 department
   // VatInfo - 10000 with VAT index 0, otherwise the VAT index itself.
@@ -98,6 +133,15 @@ class DeviceOperations {
 
   FiscalDevice& device_;
   UnitHost& host_;
+
+  // ---- DirectIO ----
+  // Graphic download of a picture file to the printer or the display.
+  DeviceResult LoadGraphic(bool display, int32_t number, const std::string& path);
+  // Runs one report to a file (report_files.h) with PrinterState REPORT around it.
+  DeviceResult ReportToFile(int32_t mode, const std::string& path, bool skip_empty,
+                            const std::function<int32_t(link::FpuProtocol&)>& start);
+  PollingTimesHandler polling_handler_;
+  std::string report_temp_dir_;
 };
 
 // "The Fiscal Printer’s current state does not allow this state transition" (the apostrophe

@@ -25,7 +25,18 @@ DeviceUnit::DeviceUnit(UnitHost& host, platform::Clock& clock)
     : DeviceUnit(host, std::make_unique<FpuFiscalDevice>(clock), clock) {}
 
 DeviceUnit::DeviceUnit(UnitHost& host, std::unique_ptr<FiscalDevice> device, platform::Clock& clock)
-    : host_(host), clock_(clock), device_(std::move(device)), ops_(*device_, host) {}
+    : host_(host), clock_(clock), device_(std::move(device)), ops_(*device_, host) {
+  // ---- DirectIO ----
+  // SETPOLLINGTIME changes the periods of this unit's worker; -1 keeps a period.
+  ops_.SetPollingTimesHandler([this](int32_t polling, int32_t after_sync, int32_t after_async) {
+    const PollingTimes now = polling_times();
+    auto pick = [](int32_t value, uint32_t current) {
+      return value == -1 ? current : static_cast<uint32_t>(value);
+    };
+    SetPollingTimes(pick(polling, now.polling), pick(after_sync, now.after_sync),
+                    pick(after_async, now.after_async));
+  });
+}
 
 DeviceUnit::~DeviceUnit() {
   Disconnect();

@@ -148,6 +148,15 @@ class FiscalDevice {
   virtual int32_t ReadFirmwareText(std::string* text) = 0;
   virtual int32_t ReadPrinterId(std::string* text) = 0;
   virtual int32_t SetDeviceFlag(int32_t flag) = 0;
+
+  // ---- DirectIO ----
+  // Runs fn on the protocol engine and refreshes the status block from its last response:
+  // the DirectIO operations (drawer, graphics, display, report data, keys, departments) send
+  // their commands themselves. Answers 106 (no answer) for a device without an engine.
+  virtual int32_t WithProtocol(const std::function<int32_t(link::FpuProtocol&)>& fn) {
+    (void)fn;
+    return link::LINK_E_TIMEOUT;
+  }
 };
 
 // Holds what every implementation shares: the port, the status block and the configuration

@@ -391,4 +391,10 @@ int32_t FpuFiscalDevice::SetDeviceFlag(int32_t flag) {
   return Command([&](FpuProtocol& e) { return e.WriteDeviceFlag(flag & 0xFF); });
 }
 
+// ---- DirectIO ----
+
+int32_t FpuFiscalDevice::WithProtocol(const std::function<int32_t(FpuProtocol&)>& fn) {
+  return Command([&fn](FpuProtocol& e) { return fn(e); });
+}
+
 }  // namespace kelo::device

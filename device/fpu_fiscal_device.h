@@ -86,6 +86,9 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   int32_t ReadPrinterId(std::string* text) override;
   int32_t SetDeviceFlag(int32_t flag) override;
 
+  // ---- DirectIO ----
+  int32_t WithProtocol(const std::function<int32_t(link::FpuProtocol&)>& fn) override;
+
   // True once the firmware version has been read and the poll mode chosen from it.
   bool firmware_checked() const;
   // Reads the firmware version and switches the engine's poll mode for old firmware. Open

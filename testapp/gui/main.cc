@@ -3,13 +3,16 @@
 //
 // Extra options of the window program:
 //   --screenshot FILE   save a picture of the main window to FILE (PNG) after start-up and
-//                       quit; --panel FORM (for example frmMacro) chooses the panel shown.
+//                       quit; --panel FORM (for example frmMacro) chooses the panel shown,
+//                       --click NAME (repeatable) presses that button first (cmdOCE, ...).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "control/fiscal_printer.h"
 #include "testapp/gui/gui_event_dispatcher.h"
@@ -37,12 +40,15 @@ int main(int argc, char** argv) {
 
   std::string screenshot;
   std::string panel;
+  std::vector<std::string> clicks;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if ((arg == "--screenshot" || arg == "--panel") && i + 1 < argc) {
       (arg == "--screenshot" ? screenshot : panel) = argv[++i];
+    } else if (arg == "--click" && i + 1 < argc) {
+      clicks.push_back(argv[++i]);
     } else if (arg == "--help" || arg == "-h") {
-      std::cout << "KeloFPUTest [--screenshot FILE.png [--panel FORM]]\n"
+      std::cout << "KeloFPUTest [--screenshot FILE.png [--panel FORM] [--click NAME]...]\n"
                 << kelo::testapp::HeadlessUsage();
       return 0;
     } else {
@@ -75,6 +81,18 @@ int main(int argc, char** argv) {
     if (!panel.empty()) window.ShowPanel(QString::fromStdString(panel));
     window.show();
 
+    if (!clicks.empty()) {
+      QTimer::singleShot(200, &window, [&window, &clicks] {
+        for (const std::string& name : clicks) {
+          auto* button = window.findChild<QAbstractButton*>(QString::fromStdString(name));
+          if (button) {
+            button->click();
+          } else {
+            std::cerr << "KeloFPUTest: no button " << name << "\n";
+          }
+        }
+      });
+    }
     if (!screenshot.empty()) {
       QTimer::singleShot(1000, &window, [&window, &screenshot, &status] {
         if (!window.grab().save(QString::fromStdString(screenshot), "PNG")) {

@@ -41,7 +41,8 @@ class MDITestFPOPOS : public QMainWindow, public PanelHost {
   Q_OBJECT
  public:
   // The control object must outlive the window; its event handlers are installed here and
-  // removed by the destructor.
+  // removed by the destructor. Its dispatcher must run handlers on the GUI thread
+  // (MakeGuiEventDispatcher), since they touch widgets.
   MDITestFPOPOS(control::FiscalPrinter& control, MessageBoxes& boxes, FileDialogs& dialogs,
                 QWidget* parent = nullptr);
   ~MDITestFPOPOS() override;

@@ -1,0 +1,517 @@
+// The service object on the real stack: CFiscalPrinterUnit -> device layer -> serial port on
+// a pseudo-terminal -> the in-process printer simulator. What the printer printed and counted
+// is read back from the simulator.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "service/tests/service_test_support.h"
+#include "simulator/simulator.h"
+
+namespace kelo::service::testing {
+namespace {
+
+// OPOS currency (four implied decimals) from hundredths.
+constexpr int64_t Cents(int64_t hundredths) {
+  return hundredths * 100;
+}
+
+// Real time running `factor` times faster: the one test that waits for a silent printer
+// waits a tenth of the protocol's time.
+class ScaledClock : public platform::Clock {
+ public:
+  explicit ScaledClock(uint32_t factor) : factor_(factor) {}
+  uint32_t TickMs() override {
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - origin_);
+    return static_cast<uint32_t>(static_cast<uint64_t>(us.count()) * factor_ / 1000);
+  }
+  void SleepMs(uint32_t ms) override {
+    std::this_thread::sleep_for(std::chrono::microseconds(uint64_t{ms} * 1000 / factor_));
+  }
+
+ private:
+  const uint32_t factor_;
+  const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
+};
+
+template <typename Pred>
+bool WaitFor(Pred pred, int ms = 10000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
+  for (const auto& l : lines) {
+    if (l.find(piece) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// The amount at the end of the first line starting with label, in hundredths; -1 if absent.
+int64_t AmountOf(const std::vector<std::string>& lines, const std::string& label) {
+  for (const auto& l : lines) {
+    if (l.rfind(label, 0) != 0) continue;
+    const size_t space = l.find_last_of(' ');
+    const std::string amount = l.substr(space + 1);
+    const size_t dot = amount.find('.');
+    if (dot == std::string::npos) return -1;
+    const int64_t whole = std::stoll(amount.substr(0, dot));
+    const int64_t cents = std::stoll(amount.substr(dot + 1));
+    return whole < 0 || amount[0] == '-' ? whole * 100 - cents : whole * 100 + cents;
+  }
+  return -1;
+}
+
+class PrintingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::SimulatorOptions options;
+    options.start_time = {2026, 1, 15, 10, 30, 0};
+    sim_ = std::make_unique<sim::Simulator>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    registry_ = dir_.File("opos.reg");
+    WriteDeviceKey(registry_, {{"Port", RegValue::String(sim_->slave_path())},
+                               {"LogPath", RegValue::String(dir_.path() + "/")}});
+    unit_ = ComPtr<CFiscalPrinterUnit>(new CFiscalPrinterUnit(registry_));
+    control_ = FakeControl::Make();
+    ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
+    ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
+    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    ASSERT_EQ(unit_->result_code(), 0) << unit_->error_string();
+  }
+  void TearDown() override {
+    if (unit_) unit_->CloseService();
+    unit_ = nullptr;
+    sim_->Stop();
+  }
+
+  int32_t Number(int32_t index) { return unit_->GetNumberProperty(index); }
+  void Expect(int32_t code, int32_t extended, const std::string& text) {
+    EXPECT_EQ(unit_->result_code(), code);
+    EXPECT_EQ(unit_->result_code_extended(), extended);
+    EXPECT_EQ(unit_->error_string(), text);
+  }
+  std::vector<int32_t> EventData(const std::string& name) {
+    std::vector<int32_t> v;
+    for (const auto& c : control_->calls()) {
+      if (c.name == name && !c.longs.empty()) v.push_back(c.longs[0]);
+    }
+    return v;
+  }
+  bool WaitEvents(const std::string& name, size_t n) {
+    return WaitFor([&] { return EventData(name).size() >= n; });
+  }
+  std::string Trace() { return ReadFile(dir_.File("KELOFPU.log")); }
+
+  // A sales receipt of 5.99: Espresso 1.20 (VAT index 1), Cake 3.80 (department 3), Sugar
+  // 0.9999 truncated to 0.99 (default VAT); paid 1.00 by card, 1.00 by form 3, 1.00 by form
+  // 0 and 2.99 in cash.
+  void SalesReceipt() {
+    ASSERT_EQ(unit_->beginFiscalReceipt(false), 0) << unit_->error_string();
+    ASSERT_EQ(unit_->printRecItem("Espresso", Cents(120), 1000, 1, 0, ""), 0);
+    ASSERT_EQ(unit_->printRecItem("Cake", Cents(380), 1000, 10003, 0, ""), 0);
+    ASSERT_EQ(unit_->printRecItem("Sugar", 9999, 1000, 0, 0, ""), 0);
+    ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "2>Card"), 0);
+    ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "3"), 0);
+    ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "0"), 0);
+    ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(299), "Cash"), 0);
+    ASSERT_EQ(unit_->endFiscalReceipt(false), 0) << unit_->error_string();
+  }
+
+  TempDir dir_;
+  std::string registry_;
+  std::unique_ptr<sim::Simulator> sim_;
+  ComPtr<FakeControl> control_;
+  ComPtr<CFiscalPrinterUnit> unit_;
+};
+
+// ---- Claim, enable, release ----
+
+TEST_F(PrintingTest, ClaimReadsTheConfigurationAndReportsTheFirstStatus) {
+  EXPECT_EQ(Number(pidx::Claimed), 1);
+  EXPECT_EQ(Number(pidx::NumVatRates), 4);
+  EXPECT_EQ(Number(pidx::MessageLength), 42);
+  EXPECT_EQ(Number(pidx::NumHeaderLines), 6);
+  EXPECT_EQ(Number(pidx::NumTrailerLines), 4);
+  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  EXPECT_EQ(Number(pidx::DayOpened), 0);
+  // Cover, journal paper, journal empty, receipt paper: reported once even when all is well.
+  ASSERT_TRUE(WaitEvents("SOStatusUpdate", 4));
+  EXPECT_EQ(EventData("SOStatusUpdate"), (std::vector<int32_t>{12, 23, 61, 26}));
+
+  EXPECT_EQ(unit_->ReleaseDevice(), 0);
+  EXPECT_EQ(Number(pidx::Claimed), 0);
+  EXPECT_EQ(Number(pidx::DeviceEnabled), 0);
+  // The connection can be made again on the same unit.
+  ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
+  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+  EXPECT_EQ(unit_->printXReport(), 0) << unit_->error_string();
+}
+
+TEST(SilentPrinterTest, ClaimFindsNoDevice) {
+  TempDir dir;
+  Pty silent;
+  const std::string registry = dir.File("opos.reg");
+  WriteDeviceKey(registry,
+                 {{"Port", RegValue::String(silent.path())}, {"LogEnabled", RegValue::Dword(0)}});
+  ScaledClock fast(10);
+  auto control = FakeControl::Make();
+  ComPtr<CFiscalPrinterUnit> unit(new CFiscalPrinterUnit(registry, fast));
+  ASSERT_EQ(unit->OpenService("FiscalPrinter", kDeviceName, control.Get()), 0);
+  EXPECT_EQ(unit->ClaimDevice(1000), OPOS_E_NOHARDWARE);
+  EXPECT_EQ(unit->error_string(), "Device not found");
+  EXPECT_EQ(unit->GetNumberProperty(pidx::State), OPOS_S_ERROR);
+  EXPECT_EQ(unit->GetNumberProperty(pidx::Claimed), 0);
+  EXPECT_EQ(unit->CloseService(), 0);
+}
+
+// ---- Receipts ----
+
+TEST_F(PrintingTest, SalesReceiptSynchronous) {
+  ASSERT_EQ(unit_->setPOSID("POS 7", "Anna"), 0);
+  const int32_t id_before = Number(pidx::OutputID);
+  const size_t mark = sim_->PaperMark();
+  SalesReceipt();
+  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  EXPECT_EQ(Number(pidx::DayOpened), 1);
+  // Every operation, synchronous ones included, took a new identifier.
+  EXPECT_EQ(Number(pidx::OutputID), id_before + 9);
+  EXPECT_EQ(sim_->DataItem(1), 599);
+  EXPECT_EQ(sim_->DataItem(20), 1);
+  const auto paper = sim_->PaperSince(mark);
+  EXPECT_EQ(AmountOf(paper, "Espresso"), 120);
+  EXPECT_EQ(AmountOf(paper, "Cake"), 380);
+  EXPECT_EQ(AmountOf(paper, "Sugar"), 99);
+  EXPECT_EQ(AmountOf(paper, "TOTAL EUR"), 599);
+  EXPECT_EQ(AmountOf(paper, "Card"), 100);
+  EXPECT_EQ(AmountOf(paper, "DEBIT CARD"), 100);
+  EXPECT_EQ(AmountOf(paper, "CASH"), 100);
+  EXPECT_EQ(AmountOf(paper, "Cash"), 299);
+  EXPECT_TRUE(Contains(paper, "POS 7")) << sim_->PaperText();
+}
+
+TEST_F(PrintingTest, RefundReceiptSynchronous) {
+  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
+  EXPECT_EQ(unit_->beginFiscalReceipt(false), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
+  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+
+  unit_->SetPropertyString(pidx::PreLine, "Return 17");
+  const size_t mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0) << unit_->error_string();
+  EXPECT_EQ(unit_->GetPropertyString(pidx::PreLine), "");
+  ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
+  ASSERT_EQ(unit_->endFiscalReceipt(false), 0) << unit_->error_string();
+  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  const auto paper = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(paper, "Return 17"));
+  EXPECT_EQ(AmountOf(paper, "Cup"), 250);
+  EXPECT_EQ(sim_->DataItem(4), 250);  // day refunds
+}
+
+TEST_F(PrintingTest, AsynchronousReceiptsCompleteInOutputIdOrder) {
+  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
+  const int32_t first = Number(pidx::OutputID) + 1;
+  // While the printer is held, queued lines stay queued: a synchronous method is refused.
+  sim_->printer([&](sim::Printer&) {
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(unit_->printRecItem("Item", Cents(100), 1000, 1, 0, ""), 0);
+    }
+    EXPECT_EQ(Number(pidx::OutputID), first + 2);
+    EXPECT_EQ(unit_->endFiscalReceipt(false), OPOS_E_BUSY);
+    Expect(OPOS_E_BUSY, 0, "Asynchronous output is in progress");
+  });
+  ASSERT_EQ(unit_->printRecTotal(Cents(300), Cents(300), "Cash"), 0);
+  ASSERT_TRUE(WaitEvents("SOOutputComplete", 4));
+  EXPECT_EQ(EventData("SOOutputComplete"),
+            (std::vector<int32_t>{first, first + 1, first + 2, first + 3}));
+  // The refused call did not take an identifier; the queue drains before ending.
+  ASSERT_TRUE(WaitFor([&] { return unit_->endFiscalReceipt(false) == 0; }));
+  EXPECT_EQ(sim_->DataItem(1), 300);
+
+  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
+  unit_->SetPropertyString(pidx::PreLine, "Return 18");
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
+  const int32_t refund_first = Number(pidx::OutputID) + 1;
+  ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0);
+  ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
+  ASSERT_TRUE(WaitEvents("SOOutputComplete", 6));
+  const auto done = EventData("SOOutputComplete");
+  EXPECT_EQ(std::vector<int32_t>(done.begin() + 4, done.end()),
+            (std::vector<int32_t>{refund_first, refund_first + 1}));
+  ASSERT_TRUE(WaitFor([&] { return unit_->endFiscalReceipt(false) == 0; }));
+  EXPECT_EQ(sim_->DataItem(4), 250);
+  EXPECT_TRUE(EventData("SOError").empty());
+}
+
+TEST_F(PrintingTest, BadVatInfoIsRefusedBeforeAnythingIsSent) {
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
+  for (int32_t async : {0, 1}) {
+    unit_->SetPropertyNumber(pidx::AsyncMode, async);
+    const size_t mark = sim_->PaperMark();
+    const int32_t id = Number(pidx::OutputID);
+    // 5: one past the printer's VAT indexes; 10000 and 10011: no department; -1 outside sales.
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 5, 0, ""), OPOS_E_EXTENDED);
+    Expect(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10000, 0, ""), OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10011, 0, ""), OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItemVoid("Tea", Cents(100), 1000, -1, 0, ""), OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecRefund("Tea", Cents(100), 7), OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItemAdjustment(1, "Off", Cents(10), 99), OPOS_E_EXTENDED);
+    EXPECT_EQ(Number(pidx::OutputID), id);
+    EXPECT_TRUE(sim_->PaperSince(mark).empty());
+  }
+  EXPECT_TRUE(EventData("SOError").empty());
+  unit_->SetPropertyNumber(pidx::AsyncMode, 0);
+  EXPECT_EQ(unit_->printRecVoid("Cancel"), 0) << unit_->error_string();
+}
+
+TEST_F(PrintingTest, ArgumentChecksOfReceiptLines) {
+  ASSERT_EQ(unit_->beginFiscalReceipt(true), 0) << unit_->error_string();
+  EXPECT_EQ(unit_->printRecItemAdjustment(5, "Off", Cents(10), 1), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is invalid");
+  EXPECT_EQ(unit_->printRecSubtotalAdjustment(5, "Off", Cents(10)), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
+  EXPECT_EQ(unit_->printRecSubtotalAdjustVoid(1, Cents(10)), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
+  EXPECT_EQ(unit_->printRecPackageAdjustment(1, "x", "1,100"), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "CapPackageAdjustment is false");
+  EXPECT_EQ(unit_->printRecItemFuel("x", 0, 0, 0, 0, "", 0, ""), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
+
+  const size_t mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printRecItem("Bread", Cents(250), 1000, 2, 0, ""), 0);
+  ASSERT_EQ(unit_->printRecItemAdjustment(1, "Promo", Cents(50), 2), 0) << unit_->error_string();
+  // Void of an item without adjustment (type 0) is accepted.
+  ASSERT_EQ(unit_->printRecVoidItem("Bread", Cents(250), 1000, 0, 0, 2), 0)
+      << unit_->error_string();
+  ASSERT_EQ(unit_->printRecItem("Milk", Cents(130), 1000, 2, 0, ""), 0);
+  ASSERT_EQ(unit_->printRecMessage("Thank you"), 0);
+  ASSERT_EQ(unit_->printRecSubtotal(Cents(130)), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->printRecNotPaid("Later", Cents(30)), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->printRecTotal(Cents(130), Cents(100), "Cash"), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->endFiscalReceipt(false), 0) << unit_->error_string();
+  const auto paper = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(paper, "Thank you"));
+  EXPECT_EQ(AmountOf(paper, "Milk"), 130);
+  EXPECT_EQ(sim_->DataItem(5), 30);  // day not paid
+}
+
+// ---- Non-fiscal, settings and queries ----
+
+TEST_F(PrintingTest, NonFiscalPrintingAndHeaderLines) {
+  EXPECT_EQ(unit_->printNormal(2, "outside"), OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->result_code_extended(), OPOS_EFPTR_WRONG_STATE);
+  EXPECT_EQ(unit_->printNormal(4, "x"), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "The specified station does not exist");
+
+  ASSERT_EQ(unit_->setHeaderLine(1, "BIG SHOP", true), 0) << unit_->error_string();
+  const size_t mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->beginNonFiscal(), 0);
+  EXPECT_EQ(Number(pidx::PrinterState), 8);  // FPTR_PS_NONFISCAL
+  ASSERT_EQ(unit_->printNormal(2, "Hello there"), 0);
+  ASSERT_EQ(unit_->endNonFiscal(), 0);
+  const auto paper = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(paper, "B I G")) << sim_->PaperText();
+  EXPECT_TRUE(Contains(paper, "Hello there"));
+  EXPECT_EQ(sim_->DataItem(22), 1);
+}
+
+TEST_F(PrintingTest, DatesAndDataItems) {
+  std::string date = "untouched";
+  unit_->SetPropertyNumber(pidx::DateType, 4);
+  ASSERT_EQ(unit_->getDate(&date), 0) << unit_->error_string();
+  EXPECT_EQ(date, "150120261030");
+  unit_->SetPropertyNumber(pidx::DateType, 1);
+  EXPECT_EQ(unit_->getDate(&date), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "FPTR_DT_CONF value for DateType not supported");
+  EXPECT_EQ(date, "000000000000");
+  date = "untouched";
+  unit_->SetPropertyNumber(pidx::DateType, 7);
+  EXPECT_EQ(unit_->getDate(&date), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Specific DateType not supported");
+  EXPECT_EQ(date, "untouched");
+
+  ASSERT_EQ(unit_->setDate("160120260800"), 0) << unit_->error_string();
+  unit_->SetPropertyNumber(pidx::DateType, 4);
+  ASSERT_EQ(unit_->getDate(&date), 0);
+  EXPECT_EQ(date, "160120260800");
+
+  SalesReceipt();
+  // The day is open now: the printer refuses a new date.
+  EXPECT_NE(unit_->setDate("170120260800"), 0);
+
+  std::string data = "untouched";
+  int32_t opt = 0;
+  EXPECT_EQ(unit_->getData(4, &opt, &data), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
+  EXPECT_EQ(data, "untouched");
+  ASSERT_EQ(unit_->getData(2, &opt, &data), 0);
+  EXPECT_EQ(data, "599");
+  ASSERT_EQ(unit_->getData(9, &opt, &data), 0);
+  EXPECT_EQ(data, "KL80-0001234");
+  ASSERT_EQ(unit_->getData(7, &opt, &data), 0) << unit_->error_string();
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "%d/%d/%06d", static_cast<int>(sim_->DataItem(7) + 1),
+                static_cast<int>(sim_->DataItem(20)), static_cast<int>(sim_->DataItem(2) * 10));
+  EXPECT_EQ(data, expected);
+
+  unit_->SetPropertyNumber(pidx::TotalizerType, 2);
+  EXPECT_EQ(unit_->getTotalizer(1, 3, &data), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "The required totalizer (optArgs) is not supported");
+  ASSERT_EQ(unit_->getTotalizer(1, 1, &data), 0) << unit_->error_string();
+  EXPECT_EQ(data, "120");  // the day's gross on VAT index 1
+}
+
+TEST_F(PrintingTest, VatTableSettings) {
+  int32_t rate = -1;
+  ASSERT_EQ(unit_->getVatEntry(1, 0, &rate), 0) << unit_->error_string();
+  EXPECT_EQ(rate, 2200);
+  for (int32_t bad : {0, 5}) {
+    rate = -1;
+    EXPECT_EQ(unit_->getVatEntry(bad, 0, &rate), OPOS_E_ILLEGAL);
+    Expect(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+    EXPECT_EQ(rate, -1);
+    EXPECT_EQ(unit_->setVatValue(bad, "10"), OPOS_E_ILLEGAL);
+    Expect(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+  }
+  // Pending values: 22, 4.56 exactly (no binary rounding), and the rest as read.
+  for (int32_t id = 1; id <= 4; ++id) {
+    ASSERT_EQ(unit_->getVatEntry(id, 0, &rate), 0);
+    unit_->SetVatTableEntry(id, rate);
+  }
+  ASSERT_EQ(unit_->setVatValue(2, "4.56"), 0);
+  EXPECT_EQ(unit_->VatTableEntry(2), 456);
+  ASSERT_EQ(unit_->setVatTable(), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->getVatEntry(2, 0, &rate), 0);
+  EXPECT_EQ(rate, 456);
+
+  SalesReceipt();
+  EXPECT_EQ(unit_->setVatValue(1, "10"), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Day is opened");
+  EXPECT_EQ(unit_->setVatTable(), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Day is opened");
+  EXPECT_EQ(unit_->setStoreFiscalID("X"), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
+}
+
+// ---- Reports ----
+
+TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
+  SalesReceipt();
+  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
+  unit_->SetPropertyString(pidx::PreLine, "Return 1");
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
+  ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0);
+  ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
+  ASSERT_EQ(unit_->endFiscalReceipt(false), 0);
+
+  size_t mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printXReport(), 0) << unit_->error_string();
+  auto paper = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(paper, "X REPORT"));
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599);
+  EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
+
+  mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printZReport(), 0) << unit_->error_string();
+  paper = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(paper, "Z REPORT"));
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599);
+  EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
+  EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 599);
+  EXPECT_EQ(sim_->DataItem(7), 1);
+  EXPECT_EQ(Number(pidx::DayOpened), 0);
+
+  // Fiscal-memory reports: end-of-day ordinals are ordinals.
+  mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printReport(1, "1", "7"), 0) << unit_->error_string();
+  const auto by_ordinal = sim_->PaperSince(mark);
+  mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printReport(3, "1", "7"), 0) << unit_->error_string();
+  EXPECT_EQ(sim_->PaperSince(mark), by_ordinal);
+  EXPECT_EQ(AmountOf(by_ordinal, "TOTAL OF PERIOD"), 599);
+  EXPECT_EQ(unit_->printReport(4, "1", "7"), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
+  EXPECT_EQ(unit_->printPowerLossReport(), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
+}
+
+// ---- Health check ----
+
+TEST_F(PrintingTest, CheckHealthLevels) {
+  EXPECT_EQ(unit_->CheckHealth(1), 0) << unit_->error_string();
+  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Good");
+  EXPECT_EQ(unit_->CheckHealth(3), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
+  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Failure");
+
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
+  const size_t mark = sim_->PaperMark();
+  EXPECT_EQ(unit_->CheckHealth(2), OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->result_code_extended(), OPOS_EFPTR_WRONG_STATE);
+  EXPECT_TRUE(sim_->PaperSince(mark).empty());
+  EXPECT_EQ(Number(pidx::PrinterState), 2);  // FPTR_PS_FISCAL_RECEIPT
+}
+
+TEST_F(PrintingTest, ExternalCheckHealthPrintsTheInformationSlip) {
+  // In asynchronous mode too: the slip is complete before it is closed.
+  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  const size_t mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->CheckHealth(2), 0) << unit_->error_string();
+  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Good");
+  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  const auto paper = sim_->PaperSince(mark);
+  const std::vector<std::string> in_order = {"<OPOS CheckHealth - EXTERNAL>",
+                                             "**** CO INFOS ****",
+                                             "-OPOS Version: 1.11.0",
+                                             "**** SO INFOS ****",
+                                             "-Device name:",
+                                             "-Device description",
+                                             "-OPOS Version: 1.11.0",
+                                             "-File Version: ",
+                                             "-Company     : ",
+                                             "**** MACHINE ****",
+                                             "-Name    : KELO FPU-80",
+                                             "-Firmware: KL80-0001234",
+                                             "<OPOS CheckHealth end>"};
+  size_t at = 0;
+  for (const auto& piece : in_order) {
+    while (at < paper.size() && paper[at].find(piece) == std::string::npos) ++at;
+    ASSERT_LT(at, paper.size()) << "missing or out of order: " << piece << "\n"
+                                << sim_->PaperText();
+    ++at;
+  }
+
+  const std::string trace = Trace();
+  const size_t begin = trace.rfind("+CFiscalPrinterUnit::CheckHealth(2)\n");
+  ASSERT_NE(begin, std::string::npos);
+  const std::string inner = trace.substr(begin);
+  std::vector<std::string> names;
+  size_t p = 0;
+  while ((p = inner.find("\n+CFiscalPrinterUnit::", p)) != std::string::npos) {
+    p += 22;
+    names.push_back(inner.substr(p, inner.find_first_of("\n(", p) - p));
+  }
+  std::vector<std::string> expected = {"resetPrinter", "beginNonFiscal"};
+  for (int i = 0; i < 11; ++i) expected.push_back("printNormal");
+  expected.push_back("endNonFiscal");
+  expected.push_back("resetPrinter");
+  ASSERT_GE(names.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 15), expected);
+  EXPECT_NE(inner.find("-CFiscalPrinterUnit::printNormal => 0\n"), std::string::npos);
+  EXPECT_NE(inner.find("-CFiscalPrinterUnit::CheckHealth => 0\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelo::service::testing
