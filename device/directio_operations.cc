@@ -164,9 +164,8 @@ DeviceResult DeviceOperations::DoDisplayStandbyBmp(const std::string& input, std
 
 // ---- Reports to a file ----
 
-DeviceResult DeviceOperations::ReportToFile(
-    int32_t mode, const std::string& path, bool skip_empty,
-    const std::function<int32_t(FpuProtocol&)>& start) {
+DeviceResult DeviceOperations::ReportToFile(int32_t mode, const std::string& path, bool skip_empty,
+                                            const std::function<int32_t(FpuProtocol&)>& start) {
   if (DeviceResult r = RequireState(FPTR_PS_MONITOR); !r.ok()) return r;
   SetPrinterState(FPTR_PS_REPORT);
   ReportFileOptions options;

@@ -237,8 +237,7 @@ bool ParseDepartmentLinks(std::string_view text, std::vector<DepartmentLink>* li
       return false;
     }
     DepartmentLink link;
-    if (!ParseDigits(entry.substr(0, entry.size() - 1), &link.department) ||
-        link.department == 0) {
+    if (!ParseDigits(entry.substr(0, entry.size() - 1), &link.department) || link.department == 0) {
       *why = place + " (\"" + std::string(entry) + "\") has no valid department number";
       links->clear();
       return false;

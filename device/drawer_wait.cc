@@ -4,8 +4,8 @@
 
 namespace kelo::device {
 
-int32_t WaitForDrawer(const std::function<DeviceStatusBlock()>& copy_status,
-                      platform::Clock& clock, int32_t timeout_ms) {
+int32_t WaitForDrawer(const std::function<DeviceStatusBlock()>& copy_status, platform::Clock& clock,
+                      int32_t timeout_ms) {
   int64_t remaining = timeout_ms;
   int32_t drawer = 0;
   while (true) {

@@ -12,7 +12,7 @@ namespace kelo::device {
 // Copies the status block, sleeps 50 ms, and repeats until timeout_ms is used up or the
 // copied drawer word is not 1; answers that last drawer word. Sleeps at least once. No lock
 // is held while it sleeps.
-int32_t WaitForDrawer(const std::function<DeviceStatusBlock()>& copy_status,
-                      platform::Clock& clock, int32_t timeout_ms);
+int32_t WaitForDrawer(const std::function<DeviceStatusBlock()>& copy_status, platform::Clock& clock,
+                      int32_t timeout_ms);
 
 }  // namespace kelo::device

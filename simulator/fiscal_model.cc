@@ -9,6 +9,7 @@ namespace {
 
 constexpr int64_t kMaxAmount = 9999999999;  // 99,999,999.99
 constexpr size_t kReportPiece = 400;        // bytes of report data per read (frame limit)
+constexpr size_t kMaxDepartmentRecord = 120;
 
 const std::string kRule(kPaperColumns, '-');
 
@@ -303,6 +304,8 @@ Outcome FiscalModel::WriteDepartment(int32_t number, std::string_view record) {
   if (number < 1 || number > static_cast<int32_t>(state_.departments.size())) {
     return Outcome::kBadData;
   }
+  // Three records travel in one answer of at most 500 bytes (the driver's receive buffer).
+  if (record.size() > kMaxDepartmentRecord) return Outcome::kBadData;
   const auto fields = SplitColon(record);
   if (fields.size() < 6 || fields[0].size() > static_cast<size_t>(profile_.description_length)) {
     return Outcome::kBadData;

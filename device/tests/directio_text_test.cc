@@ -46,8 +46,8 @@ TEST(DirectIOTextTest, InputTextsAndTheDateRecords) {
   std::string in;
   const int32_t ej[] = {1, 1, 0, 20260115, 20261231, 5, 9};
   ASSERT_TRUE(BuildDirectIOInput(kReportEj, ej, "/tmp/ej.txt", &in));
-  EXPECT_EQ(in, Fields({"1", "1", "0", "2026", "1", "0", "15", "0", "0", "0", "0", "2026", "12",
-                        "0", "31", "0", "0", "0", "0", "5", "9", "/tmp/ej.txt"}));
+  EXPECT_EQ(in, Fields({"1",    "1",  "0", "2026", "1", "0", "15", "0", "0", "0", "0",
+                        "2026", "12", "0", "31",   "0", "0", "0",  "0", "5", "9", "/tmp/ej.txt"}));
   std::vector<std::string> fields;
   std::stringstream ss(in);
   for (std::string f; std::getline(ss, f, S);) fields.push_back(f);

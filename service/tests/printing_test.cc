@@ -187,7 +187,7 @@ TEST_F(PrintingTest, SalesReceiptSynchronous) {
   EXPECT_EQ(sim_->DataItem(1), 599);
   EXPECT_EQ(sim_->DataItem(20), 1);
   const auto paper = sim_->PaperSince(mark);
-  EXPECT_EQ(AmountOf(paper, "Espresso"), 120);
+  EXPECT_EQ(AmountOf(paper, "Espresso"), 120) << sim_->PaperText();
   EXPECT_EQ(AmountOf(paper, "Cake"), 380);
   EXPECT_EQ(AmountOf(paper, "Sugar"), 99);
   EXPECT_EQ(AmountOf(paper, "TOTAL EUR"), 599);
@@ -420,14 +420,14 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   ASSERT_EQ(unit_->printXReport(), 0) << unit_->error_string();
   auto paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "X REPORT"));
-  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599);
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599) << sim_->PaperText();
   EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
 
   mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printZReport(), 0) << unit_->error_string();
   paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "Z REPORT"));
-  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599);
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599) << sim_->PaperText();
   EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
   EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 599);
   EXPECT_EQ(sim_->DataItem(7), 1);

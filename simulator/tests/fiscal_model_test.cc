@@ -168,6 +168,7 @@ TEST_F(FiscalModelTest, DepartmentsCarryTheirVatAndPriceLimit) {
   EXPECT_EQ(Exec(0x60, {"B80", "2"}).fields.size(), 3u);
   EXPECT_EQ(Code(0x61, {"2944", "2", "FRUIT:0:500:0:0:9:0"}), kReplyBadData);  // no VAT 9
   EXPECT_EQ(Code(0x61, {"2944", "99", "X:0:0:0:0:1:0"}), kReplyBadData);
+  EXPECT_EQ(Code(0x61, {"2944", "1", "X:0:0:0:0:1:" + std::string(200, '0')}), kReplyBadData);
 
   ASSERT_EQ(Code(0x4B), kOk);
   EXPECT_EQ(M('!', {"Pears", "400", "1000", "0", "2", "0"}), kOk);

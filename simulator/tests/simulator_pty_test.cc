@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "link/fpu_frame.h"
+#include "simulator/faults.h"
 #include "simulator/simulator.h"
 #include "simulator/state_file.h"
 
@@ -255,6 +256,37 @@ TEST(SimulatorEndToEndTest, SalesRefundXAndZThroughTheLink) {
   if (std::getenv("KELO_SIM_SHOW_PAPER")) {
     for (const auto& l : paper) std::printf("|%s\n", l.c_str());
   }
+}
+
+// Damaged answers and line noise at high rates: the link resends, the printer replays, and
+// every sale is on the receipt exactly once.
+TEST(SimulatorEndToEndTest, EverySaleOnceThroughCorruptionAndNoise) {
+  SimulatorOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseFaultSpec("corrupt=0.2,noise=0.3", &o.faults, &error)) << error;
+  o.seed = 11;
+  Simulator sim(o);
+  ASSERT_TRUE(sim.Start(&error)) << error;
+  link::SerialPort port;
+  ASSERT_EQ(port.Open(sim.slave_path()), 0);
+  link::FpuProtocol fpu;
+  ASSERT_EQ(fpu.SetPort(&port), link::LINK_OK);
+  ASSERT_EQ(fpu.Start(), link::LINK_OK);
+  int failed = 0;
+  ASSERT_EQ(fpu.BeginFiscalReceipt(), link::LINK_OK);
+  for (int i = 0; i < 40; ++i) {
+    // Three damaged answers in a row are possible at these rates: the link then gives up
+    // on that exchange, and the sale must still be on the receipt once.
+    if (fpu.SellItem("Item", 100, 1000, 1, 0, 0) != link::LINK_OK) ++failed;
+  }
+  fpu.Stop();
+  port.Close();
+  const size_t items = sim.printer([](Printer& p) { return p.model().receipt().entries.size(); });
+  const FaultCounters c = sim.fault_counters();
+  sim.Stop();
+  EXPECT_EQ(items, 40u) << failed << " exchanges gave up";
+  EXPECT_GT(c.corrupted, 0u);
+  EXPECT_GT(c.noise, 0u);
 }
 
 #endif  // KELO_SIM_HAVE_LINK
