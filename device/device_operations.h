@@ -75,7 +75,7 @@ class DeviceOperations {
 
   // ---- DirectIO ----
   // The DirectIO commands that reach the printer (directio_operations.cc); input texts as
-  // DirectIOInput (directio_text.h) builds them.
+  // BuildDirectIOInput (directio_text.h) makes them.
   DeviceResult DoDrawerOpen(const std::string& input, std::string& output);
   DeviceResult DoBmpLoad(const std::string& input, std::string& output);
   DeviceResult DoBmpErase(const std::string& input, std::string& output);
@@ -104,7 +104,7 @@ class DeviceOperations {
   void SetPollingTimesHandler(PollingTimesHandler handler) {
     polling_handler_ = std::move(handler);
   }
-  // Temporary folder of the report files; empty: $TMPDIR, else /tmp.
+  // Temporary folder of the report files; empty: $TMPDIR, else /tmp. Set before Connect.
   void SetReportTempDir(std::string dir) { report_temp_dir_ = std::move(dir); }
 
   // ---- Helpers shared with DeviceUnit ----

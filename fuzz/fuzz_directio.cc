@@ -35,7 +35,8 @@ const int32_t kCommands[] = {1000, 1001, 1002, 1100, 1101, 1102, 1200, 1300, 130
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kelo::device;
   if (size < 2) return 0;
-  const int32_t command = kCommands[data[0] % (sizeof kCommands / sizeof kCommands[0])];
+  const size_t selector = data[0];
+  const int32_t command = kCommands[selector % (sizeof kCommands / sizeof kCommands[0])];
   const size_t count = data[1] % 9;
   data += 2;
   size -= 2;
@@ -77,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::FakeHost host;
   DeviceOperations ops(device, host);
   std::string output;
-  const DeviceOp op = kOps[static_cast<size_t>(command) % (sizeof kOps / sizeof kOps[0])];
+  const DeviceOp op = kOps[selector / 29 % (sizeof kOps / sizeof kOps[0])];
   (ops.*op)(input.empty() ? text : input, output);
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace kelo::service {
 namespace {
 
@@ -26,6 +28,65 @@ TEST(FrontEndTextTest, FieldsAreFollowedByTheSeparatorExceptALastOne) {
   EXPECT_EQ(u.str(),
             "1\x1F"
             "end");
+}
+
+TEST(FrontEndTextTest, DatesSplitByPositionIntoSevenNumbers) {
+  EXPECT_EQ(ParamText().Date("150120261030").str(),
+            "2026\x1F"
+            "1\x1F"
+            "15\x1F"
+            "10\x1F"
+            "30\x1F"
+            "0\x1F"
+            "0\x1F");
+  // A short or malformed text gives 0 for what is missing; nothing is validated.
+  EXPECT_EQ(ParamText().Date("0702").str(),
+            "0\x1F"
+            "2\x1F"
+            "7\x1F"
+            "0\x1F"
+            "0\x1F"
+            "0\x1F"
+            "0\x1F");
+  // Year "x", month "12", day "ab".
+  EXPECT_EQ(ParamText().Date("ab12x").str().substr(0, 7),
+            "0\x1F"
+            "12\x1F"
+            "0\x1F");
+}
+
+TEST(FrontEndTextTest, ReturnedDatesAndFirstFields) {
+  EXPECT_EQ(OposDateFromFields("2026\x1F"
+                               "1\x1F"
+                               "5\x1F"
+                               "9\x1F"
+                               "7\x1F"
+                               "0\x1F"
+                               "0\x1F"),
+            "050120260907");
+  EXPECT_EQ(OposDateFromFields(""), "000000000000");
+  EXPECT_EQ(FirstField("42\x1Frest"), "42");
+  EXPECT_EQ(FirstField("42"), "42");
+  EXPECT_EQ(LeadingInt64("  -123abc"), -123);
+  EXPECT_EQ(LeadingInt64("12345678901"), 12345678901);
+  EXPECT_EQ(LeadingInt64("99999999999999999999999"), INT64_MAX);
+  EXPECT_EQ(LeadingInt64("-99999999999999999999999"), INT64_MIN);
+  EXPECT_EQ(LeadingInt64("x1"), 0);
+}
+
+TEST(FrontEndTextTest, VatValuesTimesHundredReadExactly) {
+  EXPECT_EQ(DecimalTimes100("22"), 2200);
+  EXPECT_EQ(DecimalTimes100("22.00"), 2200);
+  EXPECT_EQ(DecimalTimes100("4.5"), 450);
+  // Binary floating point would give 455 here.
+  EXPECT_EQ(DecimalTimes100("4.56"), 456);
+  EXPECT_EQ(DecimalTimes100("4.569"), 456);  // truncated
+  EXPECT_EQ(DecimalTimes100("-4.569"), -456);
+  EXPECT_EQ(DecimalTimes100("10%"), 1000);
+  EXPECT_EQ(DecimalTimes100("."), 0);
+  EXPECT_EQ(DecimalTimes100(""), 0);
+  EXPECT_EQ(DecimalTimes100("99999999999"), INT32_MAX);
+  EXPECT_EQ(DecimalTimes100("-99999999999999999999999"), INT32_MIN);
 }
 
 }  // namespace

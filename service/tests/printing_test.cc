@@ -54,17 +54,26 @@ bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
   return false;
 }
 
-// The amount at the end of the first line starting with label, in hundredths; -1 if absent.
+// The amount on the first line starting with label (the last token holding a decimal point;
+// a VAT letter may follow it), in hundredths; -1 when there is none.
 int64_t AmountOf(const std::vector<std::string>& lines, const std::string& label) {
   for (const auto& l : lines) {
     if (l.rfind(label, 0) != 0) continue;
-    const size_t space = l.find_last_of(' ');
-    const std::string amount = l.substr(space + 1);
-    const size_t dot = amount.find('.');
-    if (dot == std::string::npos) return -1;
-    const int64_t whole = std::stoll(amount.substr(0, dot));
-    const int64_t cents = std::stoll(amount.substr(dot + 1));
-    return whole < 0 || amount[0] == '-' ? whole * 100 - cents : whole * 100 + cents;
+    size_t end = l.size();
+    while (end > 0) {
+      const size_t space = l.find_last_of(' ', end - 1);
+      const size_t start = space == std::string::npos ? 0 : space + 1;
+      const std::string token = l.substr(start, end - start);
+      const size_t dot = token.find('.');
+      if (dot != std::string::npos && dot > 0) {
+        const bool negative = token[0] == '-';
+        const int64_t whole = std::stoll(token.substr(negative ? 1 : 0, dot - (negative ? 1 : 0)));
+        const int64_t value = whole * 100 + std::stoll(token.substr(dot + 1));
+        return negative ? -value : value;
+      }
+      if (space == std::string::npos) break;
+      end = space;
+    }
   }
   return -1;
 }
@@ -79,7 +88,10 @@ class PrintingTest : public ::testing::Test {
     ASSERT_TRUE(sim_->Start(&error)) << error;
     registry_ = dir_.File("opos.reg");
     WriteDeviceKey(registry_, {{"Port", RegValue::String(sim_->slave_path())},
-                               {"LogPath", RegValue::String(dir_.path() + "/")}});
+                               {"LogPath", RegValue::String(dir_.path() + "/")},
+                               {"PollingTime", RegValue::Dword(200)}});
+    // The trace keeps its file open across units: start this test's own file.
+    trace::ResetForTesting();
     unit_ = ComPtr<CFiscalPrinterUnit>(new CFiscalPrinterUnit(registry_));
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
@@ -196,6 +208,17 @@ TEST_F(PrintingTest, SalesReceiptSynchronous) {
   EXPECT_EQ(AmountOf(paper, "CASH"), 100);
   EXPECT_EQ(AmountOf(paper, "Cash"), 299);
   EXPECT_TRUE(Contains(paper, "POS 7")) << sim_->PaperText();
+
+  // One duplicate per receipt, and only while the property asks for it.
+  EXPECT_EQ(unit_->printDuplicateReceipt(), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
+  unit_->SetPropertyNumber(pidx::DuplicateReceipt, 1);
+  const size_t before_duplicate = sim_->PaperMark();
+  ASSERT_EQ(unit_->printDuplicateReceipt(), 0) << unit_->error_string();
+  EXPECT_EQ(Number(pidx::DuplicateReceipt), 0);
+  EXPECT_EQ(AmountOf(sim_->PaperSince(before_duplicate), "TOTAL EUR"), 599) << sim_->PaperText();
+  EXPECT_EQ(unit_->printDuplicateReceipt(), OPOS_E_ILLEGAL);
+  Expect(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
 }
 
 TEST_F(PrintingTest, RefundReceiptSynchronous) {
@@ -232,10 +255,12 @@ TEST_F(PrintingTest, AsynchronousReceiptsCompleteInOutputIdOrder) {
     Expect(OPOS_E_BUSY, 0, "Asynchronous output is in progress");
   });
   ASSERT_EQ(unit_->printRecTotal(Cents(300), Cents(300), "Cash"), 0);
+  // The refused call took an identifier too (every call through the execution layer does).
+  const int32_t total_id = Number(pidx::OutputID);
+  EXPECT_EQ(total_id, first + 4);
   ASSERT_TRUE(WaitEvents("SOOutputComplete", 4));
   EXPECT_EQ(EventData("SOOutputComplete"),
-            (std::vector<int32_t>{first, first + 1, first + 2, first + 3}));
-  // The refused call did not take an identifier; the queue drains before ending.
+            (std::vector<int32_t>{first, first + 1, first + 2, total_id}));
   ASSERT_TRUE(WaitFor([&] { return unit_->endFiscalReceipt(false) == 0; }));
   EXPECT_EQ(sim_->DataItem(1), 300);
 
@@ -291,15 +316,20 @@ TEST_F(PrintingTest, ArgumentChecksOfReceiptLines) {
 
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printRecItem("Bread", Cents(250), 1000, 2, 0, ""), 0);
-  ASSERT_EQ(unit_->printRecItemAdjustment(1, "Promo", Cents(50), 2), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->printRecItemAdjustment(1, "Promo", Cents(50), 2), 0)
+      << unit_->error_string() << sim_->PaperText();
+  ASSERT_EQ(unit_->printRecItemAdjustmentVoid(1, "Promo", Cents(50), 2), 0)
+      << unit_->error_string() << sim_->PaperText();
+  ASSERT_EQ(unit_->printRecItem("Milk", Cents(130), 1000, 2, 0, ""), 0);
   // Void of an item without adjustment (type 0) is accepted.
-  ASSERT_EQ(unit_->printRecVoidItem("Bread", Cents(250), 1000, 0, 0, 2), 0)
-      << unit_->error_string();
+  ASSERT_EQ(unit_->printRecVoidItem("Milk", Cents(130), 1000, 0, 0, 2), 0)
+      << unit_->error_string() << sim_->PaperText();
   ASSERT_EQ(unit_->printRecItem("Milk", Cents(130), 1000, 2, 0, ""), 0);
   ASSERT_EQ(unit_->printRecMessage("Thank you"), 0);
-  ASSERT_EQ(unit_->printRecSubtotal(Cents(130)), 0) << unit_->error_string();
+  // Bread 2.50 (its discount voided) and Milk 1.30.
+  ASSERT_EQ(unit_->printRecSubtotal(Cents(380)), 0) << unit_->error_string();
+  ASSERT_EQ(unit_->printRecTotal(Cents(380), Cents(350), "Cash"), 0) << unit_->error_string();
   ASSERT_EQ(unit_->printRecNotPaid("Later", Cents(30)), 0) << unit_->error_string();
-  ASSERT_EQ(unit_->printRecTotal(Cents(130), Cents(100), "Cash"), 0) << unit_->error_string();
   ASSERT_EQ(unit_->endFiscalReceipt(false), 0) << unit_->error_string();
   const auto paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "Thank you"));
@@ -318,13 +348,19 @@ TEST_F(PrintingTest, NonFiscalPrintingAndHeaderLines) {
   ASSERT_EQ(unit_->setHeaderLine(1, "BIG SHOP", true), 0) << unit_->error_string();
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->beginNonFiscal(), 0);
-  EXPECT_EQ(Number(pidx::PrinterState), 8);  // FPTR_PS_NONFISCAL
+  EXPECT_EQ(Number(pidx::PrinterState), 9);  // FPTR_PS_NONFISCAL
   ASSERT_EQ(unit_->printNormal(2, "Hello there"), 0);
   ASSERT_EQ(unit_->endNonFiscal(), 0);
   const auto paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "B I G")) << sim_->PaperText();
   EXPECT_TRUE(Contains(paper, "Hello there"));
   EXPECT_EQ(sim_->DataItem(22), 1);
+
+  ASSERT_EQ(unit_->beginTraining(), 0) << unit_->error_string();
+  EXPECT_EQ(Number(pidx::TrainingModeActive), 1);
+  ASSERT_EQ(unit_->endTraining(), 0) << unit_->error_string();
+  EXPECT_EQ(Number(pidx::TrainingModeActive), 0);
+  ASSERT_EQ(unit_->resetPrinter(), 0);
 }
 
 TEST_F(PrintingTest, DatesAndDataItems) {
@@ -420,18 +456,21 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   ASSERT_EQ(unit_->printXReport(), 0) << unit_->error_string();
   auto paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "X REPORT"));
-  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599) << sim_->PaperText();
+  // 5.99 sold, 2.50 refunded.
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 349) << sim_->PaperText();
   EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
+  EXPECT_EQ(AmountOf(paper, "  GROSS"), 120 - 250);
 
   mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printZReport(), 0) << unit_->error_string();
   paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "Z REPORT"));
-  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 599) << sim_->PaperText();
+  EXPECT_EQ(AmountOf(paper, "DAILY TOTAL"), 349) << sim_->PaperText();
   EXPECT_EQ(AmountOf(paper, "REFUNDS"), 250);
-  EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 599);
+  EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 349);
   EXPECT_EQ(sim_->DataItem(7), 1);
-  EXPECT_EQ(Number(pidx::DayOpened), 0);
+  // The poll after the report brings the closed day into DayOpened.
+  EXPECT_TRUE(WaitFor([&] { return Number(pidx::DayOpened) == 0; }, 5000));
 
   // Fiscal-memory reports: end-of-day ordinals are ordinals.
   mark = sim_->PaperMark();
@@ -440,7 +479,16 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printReport(3, "1", "7"), 0) << unit_->error_string();
   EXPECT_EQ(sim_->PaperSince(mark), by_ordinal);
-  EXPECT_EQ(AmountOf(by_ordinal, "TOTAL OF PERIOD"), 599);
+  EXPECT_EQ(AmountOf(by_ordinal, "TOTAL OF PERIOD"), 349) << sim_->PaperText();
+  mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printPeriodicTotalsReport("010120260000", "311220262359"), 0)
+      << unit_->error_string();
+  const auto periodic = sim_->PaperSince(mark);
+  EXPECT_TRUE(Contains(periodic, "PERIODIC TOTALS REPORT"));
+  EXPECT_EQ(AmountOf(periodic, "TOTAL OF PERIOD"), 349);
+  mark = sim_->PaperMark();
+  ASSERT_EQ(unit_->printReport(2, "150120260000", "150120262359"), 0) << unit_->error_string();
+  EXPECT_EQ(AmountOf(sim_->PaperSince(mark), "TOTAL OF PERIOD"), 349);
   EXPECT_EQ(unit_->printReport(4, "1", "7"), OPOS_E_ILLEGAL);
   Expect(OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
   EXPECT_EQ(unit_->printPowerLossReport(), OPOS_E_ILLEGAL);
@@ -495,12 +543,15 @@ TEST_F(PrintingTest, ExternalCheckHealthPrintsTheInformationSlip) {
 
   const std::string trace = Trace();
   const size_t begin = trace.rfind("+CFiscalPrinterUnit::CheckHealth(2)\n");
-  ASSERT_NE(begin, std::string::npos);
+  ASSERT_NE(begin, std::string::npos)
+      << trace.size() << " " << dir_.path() << "\n"
+      << trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0);
   const std::string inner = trace.substr(begin);
   std::vector<std::string> names;
   size_t p = 0;
-  while ((p = inner.find("\n+CFiscalPrinterUnit::", p)) != std::string::npos) {
-    p += 22;
+  // Each line: time stamp, two blanks, message.
+  while ((p = inner.find("  +CFiscalPrinterUnit::", p)) != std::string::npos) {
+    p += 23;
     names.push_back(inner.substr(p, inner.find_first_of("\n(", p) - p));
   }
   std::vector<std::string> expected = {"resetPrinter", "beginNonFiscal"};

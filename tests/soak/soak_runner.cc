@@ -117,6 +117,7 @@ SoakReport RunSoak(const SoakOptions& options) {
 
   for (const JobOutcome& o : outcomes) {
     if (!o.setup_error.empty() && report.setup_error.empty()) report.setup_error = o.setup_error;
+    if (!o.run_error.empty() && report.run_error.empty()) report.run_error = o.run_error;
     report.planned += o.planned;
     for (const ReceiptRecord& rec : o.records) {
       switch (rec.end) {
@@ -186,6 +187,7 @@ std::string FormatReport(const SoakReport& r) {
     << " answered again (resends), " << e.bad_check << " bad check, " << e.out_of_step
     << " out of step, " << e.refused_busy << " busy while in progress, " << e.discarded
     << " partial frames discarded\n";
+  if (!r.run_error.empty()) s << "RUN STOPPED EARLY: " << r.run_error << "\n";
   const AuditResult& a = r.audit;
   s << "audit: " << a.lines_checked << " lines, " << a.receipts_checked << " receipts, "
     << a.totals_checked << " totals checked; " << a.duplicates << " duplicates, " << a.losses
@@ -233,6 +235,7 @@ std::string FormatMarkdown(const SoakReport& r, const std::string& command) {
   s << "| Audit | " << a.lines_checked << " lines, " << a.totals_checked << " totals checked: **"
     << a.duplicates << " duplicates, " << a.losses << " losses, " << a.mismatches
     << " mismatches** |\n";
+  if (!r.run_error.empty()) s << "| Stopped early | " << r.run_error << " |\n";
   s << "| Wall time | " << secs << " s (time scale " << r.options.time_scale << ") |\n";
   s << "| Result | " << (r.ok() ? "PASS" : "FAIL") << " |\n";
   for (const std::string& finding : a.findings) s << "\n- " << finding;

@@ -52,7 +52,10 @@ struct SoakReport {
   AuditResult audit;
   double seconds = 0;
   std::string setup_error;  // set when the run could not start
-  bool ok() const { return setup_error.empty() && audit.ok() && event_order_violations == 0; }
+  std::string run_error;    // set when a job had to stop early (a queue that never drained)
+  bool ok() const {
+    return setup_error.empty() && run_error.empty() && audit.ok() && event_order_violations == 0;
+  }
 };
 
 bool ParseMode(const std::string& text, SoakMode* mode);
@@ -80,6 +83,7 @@ struct JobOutcome {
   sim::ExchangeCounters exchanges;
   AuditResult audit;
   std::string setup_error;
+  std::string run_error;
 };
 
 JobOutcome RunLinkJob(const SoakOptions& options, int32_t job, int32_t count);

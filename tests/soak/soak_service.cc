@@ -9,6 +9,7 @@
 // OutputID, then with clear (the rest of the receipt is dropped and the receipt voided).
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -28,7 +29,7 @@ namespace {
 constexpr int32_t kPrinterStateMonitor = 1;  // FPTR_PS_MONITOR
 constexpr int kErrorRetries = 2;
 constexpr int kRecoveryRounds = 6;
-constexpr auto kDrainLimit = std::chrono::seconds(300);  // one receipt's queue, worst case
+constexpr auto kDrainLimit = std::chrono::seconds(60);  // one receipt's queue, worst case
 
 std::string DeviceKey(const std::string& name) {
   return std::string(platform::kHklm) + "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" +
@@ -118,6 +119,10 @@ class ServiceDriver {
 
   int32_t Call(int32_t result) {
     out_.commands++;
+    if (std::getenv("KELO_SOAK_DEBUG")) {
+      std::fprintf(stderr, "call -> %d (ext %d, OutputID %d, State %d, PrinterState %d)\n", result,
+                   fp_.ResultCodeExtended(), fp_.OutputID(), fp_.State(), fp_.PrinterState());
+    }
     if (result != control::opos::OPOS_SUCCESS) {
       out_.failures++;
       out_.failures_by_code["OPOS " + std::to_string(result) + "/" +
@@ -155,6 +160,11 @@ class ServiceDriver {
   // Waits until the asynchronous queue has drained (State idle). False on the time limit.
   bool WaitIdle() {
     const int32_t last_id = fp_.OutputID();
+    if (std::getenv("KELO_SOAK_DEBUG")) {
+      std::fprintf(stderr, "wait: last_id %d state %d completes %llu errors %llu\n", last_id,
+                   fp_.State(), static_cast<unsigned long long>(events_.output_complete()),
+                   static_cast<unsigned long long>(events_.errors()));
+    }
     const auto end = std::chrono::steady_clock::now() + kDrainLimit;
     while (std::chrono::steady_clock::now() < end) {
       if (events_.Settled(last_id) && fp_.State() == control::opos::OPOS_S_IDLE) {
@@ -163,11 +173,16 @@ class ServiceDriver {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    stalled_ = "the asynchronous queue did not drain within 60 s (State " +
+               std::to_string(fp_.State()) + ", OutputID " + std::to_string(last_id) + ", " +
+               std::to_string(events_.output_complete()) + " OutputCompleteEvents, " +
+               std::to_string(events_.errors()) + " ErrorEvents so far)";
     return false;
   }
+  const std::string& stalled() const { return stalled_; }
 
   bool VoidOpenReceipt() {
-    for (int round = 0; round < kRecoveryRounds; ++round) {
+    for (int round = 0; round < kRecoveryRounds && stalled_.empty(); ++round) {
       if (async_ && !WaitIdle()) continue;
       if (fp_.PrinterState() == kPrinterStateMonitor) return true;
       if (Call(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
@@ -257,6 +272,7 @@ class ServiceDriver {
   JobOutcome& out_;
   const bool async_;
   EventLog& events_;
+  std::string stalled_;  // why the run cannot go on
 };
 
 }  // namespace
@@ -288,7 +304,11 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
             key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
             key.Set("Port", platform::RegValue::String(simulator.slave_path()));
             key.Set("BaudRate", platform::RegValue::Dword(38400));
-            key.Set("LogEnabled", platform::RegValue::Dword(0));
+            key.Set("LogEnabled",
+                    platform::RegValue::Dword(std::getenv("KELO_SOAK_TRACE") ? 1 : 0));
+            if (const char* dir = std::getenv("KELO_SOAK_TRACE")) {
+              key.Set("LogPath", platform::RegValue::String(dir));
+            }
           },
           &error)) {
     out.setup_error = "configuration: " + error;
@@ -323,6 +343,10 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
     ReceiptPlan plan = MakeReceipt(rng, i + 1, plan_options);
     out.planned.Add(plan);
     out.records.push_back(driver.RunReceipt(plan));
+    if (!driver.stalled().empty()) {
+      out.run_error = driver.stalled();
+      break;
+    }
   }
   out.events_output_complete = events.output_complete();
   out.events_error = events.errors();
