@@ -256,8 +256,8 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   // Fills the result fields and throws the same three values.
   [[noreturn]] void Fail(int32_t code, int32_t extended, std::string text);
   [[noreturn]] void Fail(const device::DeviceResult& result);
-  // Frame, verifyOpenedClaimedEnabled, then 106 "Not supported" (methods this service refuses,
-  // and front ends whose device operations are still to come).
+  // Frame, verifyOpenedClaimedEnabled, then 106 "Not supported" (methods this service
+  // refuses outright).
   int32_t RefuseNotSupported(std::string_view name, const std::string* entry_line = nullptr);
   void SetResult(int32_t code, int32_t extended, std::string text);
   void ClearResult();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,7 +30,8 @@ namespace {
 constexpr int32_t kPrinterStateMonitor = 1;  // FPTR_PS_MONITOR
 constexpr int kErrorRetries = 2;
 constexpr int kRecoveryRounds = 6;
-constexpr auto kDrainLimit = std::chrono::seconds(60);  // one receipt's queue, worst case
+constexpr auto kDrainLimit = std::chrono::seconds(60);
+constexpr int kQuietMs = 2000;  // one receipt's queue, worst case
 
 std::string DeviceKey(const std::string& name) {
   return std::string(platform::kHklm) + "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" +
@@ -44,45 +46,50 @@ control::Currency Money(int64_t hundredths) {
 // object's delivery thread).
 class EventLog {
  public:
-  // OutputIDs are handed out one by one and the queue runs oldest first, so the next event
-  // always concerns the OutputID after the last one completed -- or after base, the OutputID
-  // the soak had reached when the queue last drained (outputs dropped by a clear never
-  // complete).
-  void Rebase(int32_t output_id) {
+  // The soak's thread registers each queued output once its call has returned.
+  void Queued(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
-    base_ = output_id;
+    if (complete_.count(id) == 0) pending_.insert(id);
   }
   void OnOutputComplete(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
-    if (id != Next()) order_violations_++;
+    // OutputIDs are handed out in call order and the queue runs oldest first.
+    if (id <= last_complete_) order_violations_++;
     last_complete_ = std::max(last_complete_, id);
-    complete_[id] = true;
+    complete_.insert(id);
+    pending_.erase(id);
     output_complete_++;
   }
-  // Retry the failed output up to kErrorRetries times, then clear (which drops the rest of
-  // the queue).
+  // The error belongs to the oldest output still queued. Retry it up to kErrorRetries
+  // times, then clear, which drops every queued output.
   int32_t OnError() {
     std::lock_guard<std::mutex> lock(mu_);
     errors_++;
-    const int32_t id = Next();
+    const int32_t id = pending_.empty() ? last_complete_ + 1 : *pending_.begin();
     if (++retries_[id] <= kErrorRetries) return control::opos::OPOS_ER_RETRY;
-    cleared_[id] = true;
+    cleared_.insert(id);
+    for (int32_t p : pending_) dropped_.insert(p);
+    pending_.clear();
     return control::opos::OPOS_ER_CLEAR;
   }
   bool Completed(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
     return complete_.count(id) != 0;
   }
-  // Every output up to last_id has completed, or a clear after base ended the queue.
-  bool Settled(int32_t last_id) {
-    std::lock_guard<std::mutex> lock(mu_);
-    if (last_id <= base_ || last_complete_ >= last_id) return true;
-    auto clear = cleared_.upper_bound(base_);
-    return clear != cleared_.end() && clear->first <= last_id;
-  }
   bool Cleared(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
     return cleared_.count(id) != 0;
+  }
+  // Every registered output has completed or was dropped by a clear.
+  bool Settled() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return pending_.empty();
+  }
+  // After the queue has been seen idle for long: what is still pending was dropped.
+  void DropPending() {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (int32_t p : pending_) dropped_.insert(p);
+    pending_.clear();
   }
   uint64_t output_complete() {
     std::lock_guard<std::mutex> lock(mu_);
@@ -98,15 +105,14 @@ class EventLog {
   }
 
  private:
-  int32_t Next() const { return std::max(last_complete_, base_) + 1; }
-
   // Guards everything below: written by the delivery thread, read by the soak's thread.
   std::mutex mu_;
-  int32_t base_ = 0;
+  std::set<int32_t> pending_;
   int32_t last_complete_ = 0;
-  std::map<int32_t, bool> complete_;
+  std::set<int32_t> complete_;
   std::map<int32_t, int> retries_;
-  std::map<int32_t, bool> cleared_;
+  std::set<int32_t> cleared_;
+  std::set<int32_t> dropped_;
   uint64_t output_complete_ = 0;
   uint64_t errors_ = 0;
   uint64_t order_violations_ = 0;
@@ -117,6 +123,11 @@ class ServiceDriver {
   ServiceDriver(control::FiscalPrinter& fp, JobOutcome& out, bool async, EventLog& events)
       : fp_(fp), out_(out), async_(async), events_(events) {}
 
+  // Output methods (queued in asynchronous mode) go through Output; the others through Call.
+  int32_t Output(int32_t result) {
+    if (async_ && result == control::opos::OPOS_SUCCESS) events_.Queued(fp_.OutputID());
+    return Call(result);
+  }
   int32_t Call(int32_t result) {
     out_.commands++;
     if (std::getenv("KELO_SOAK_DEBUG")) {
@@ -134,48 +145,53 @@ class ServiceDriver {
   int32_t RunStep(const Step& s, int64_t total) {
     switch (s.kind) {
       case StepKind::kSell:
-        return Call(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat, 0, ""));
       case StepKind::kVoidItem:
-        return Call(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
       case StepKind::kItemDiscount:
-        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
+        return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
                                                s.description, Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
-        return Call(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE,
+        return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE,
                                                s.description, Money(s.amount), s.vat));
       case StepKind::kRefund:
-        return Call(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
+        return Output(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
-        return Call(fp_.PrintRecSubtotal(0));
+        return Output(fp_.PrintRecSubtotal(0));
       case StepKind::kSubtotalDiscount:
-        return Call(fp_.PrintRecSubtotalAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
+        return Output(fp_.PrintRecSubtotalAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
                                                    s.description, Money(s.amount)));
       case StepKind::kPayment:
-        return Call(fp_.PrintRecTotal(Money(total), Money(s.amount),
+        return Output(fp_.PrintRecTotal(Money(total), Money(s.amount),
                                       std::to_string(s.form) + ">" + s.description));
     }
     return -1;
   }
 
-  // Waits until the asynchronous queue has drained (State idle). False on the time limit.
+  // Waits until every queued output has completed or was dropped and State is idle. An
+  // output queued at the very moment of a clear is never announced; a queue seen idle for
+  // kQuietMs with nothing more happening counts as drained. False on the time limit.
   bool WaitIdle() {
-    const int32_t last_id = fp_.OutputID();
-    if (std::getenv("KELO_SOAK_DEBUG")) {
-      std::fprintf(stderr, "wait: last_id %d state %d completes %llu errors %llu\n", last_id,
-                   fp_.State(), static_cast<unsigned long long>(events_.output_complete()),
-                   static_cast<unsigned long long>(events_.errors()));
-    }
+    if (!async_) return true;
     const auto end = std::chrono::steady_clock::now() + kDrainLimit;
+    auto idle_since = std::chrono::steady_clock::time_point();
     while (std::chrono::steady_clock::now() < end) {
-      if (events_.Settled(last_id) && fp_.State() == control::opos::OPOS_S_IDLE) {
-        events_.Rebase(fp_.OutputID());
+      const bool idle = fp_.State() == control::opos::OPOS_S_IDLE;
+      if (idle && events_.Settled()) return true;
+      const auto now = std::chrono::steady_clock::now();
+      if (!idle) {
+        idle_since = {};
+      } else if (idle_since == std::chrono::steady_clock::time_point()) {
+        idle_since = now;
+      } else if (now - idle_since > std::chrono::milliseconds(kQuietMs)) {
+        events_.DropPending();
         return true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     stalled_ = "the asynchronous queue did not drain within 60 s (State " +
-               std::to_string(fp_.State()) + ", OutputID " + std::to_string(last_id) + ", " +
-               std::to_string(events_.output_complete()) + " OutputCompleteEvents, " +
+               std::to_string(fp_.State()) + ", OutputID " + std::to_string(fp_.OutputID()) +
+               ", " + std::to_string(events_.output_complete()) + " OutputCompleteEvents, " +
                std::to_string(events_.errors()) + " ErrorEvents so far)";
     return false;
   }
@@ -185,7 +201,7 @@ class ServiceDriver {
     for (int round = 0; round < kRecoveryRounds && stalled_.empty(); ++round) {
       if (async_ && !WaitIdle()) continue;
       if (fp_.PrinterState() == kPrinterStateMonitor) return true;
-      if (Call(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
+      if (Output(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
         if (async_ && !WaitIdle()) continue;
         if (fp_.PrinterState() == kPrinterStateMonitor ||
             Call(fp_.EndFiscalReceipt(false)) == control::opos::OPOS_SUCCESS) {
@@ -224,34 +240,26 @@ class ServiceDriver {
       rec.steps[i] = r == control::opos::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
       stopped = r != control::opos::OPOS_SUCCESS;
     }
-    int32_t end_id = 0;
-    if (!stopped) {
-      const int32_t r =
-          plan.void_on_purpose ? Call(fp_.PrintRecVoid("VOID")) : Call(fp_.EndFiscalReceipt(false));
-      if (r == control::opos::OPOS_SUCCESS && async_) {
-        end_id = fp_.OutputID();
-      }
-      stopped = r != control::opos::OPOS_SUCCESS;
-      if (!stopped && plan.void_on_purpose && !async_) {
-        stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS;
-      }
-    }
     if (async_) {
+      // The synchronous end waits for the queue: judge every queued step first.
       if (!WaitIdle()) stopped = true;
       for (size_t i = 0; i < ids.size(); ++i) {
         if (ids[i] == 0) continue;
         if (events_.Completed(ids[i])) {
           rec.steps[i] = StepOutcome::kDone;
-        } else if (events_.Cleared(ids[i])) {
-          rec.steps[i] = StepOutcome::kFailed;
+        } else {
+          // Cleared after its ErrorEvents, or dropped with the queue: it may have been done
+          // (a failure), or never run (then the audit finds nothing of it either way).
+          rec.steps[i] = events_.Cleared(ids[i]) ? StepOutcome::kFailed : StepOutcome::kFailed;
           stopped = true;
-        }  // else: dropped by a clear of an earlier OutputID; never ran
-      }
-      if (end_id != 0 && !events_.Completed(end_id)) stopped = true;
-      if (!stopped && plan.void_on_purpose) {
-        stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS || !WaitIdle();
+        }
       }
     }
+    if (!stopped && plan.void_on_purpose) {
+      stopped = Output(fp_.PrintRecVoid("VOID")) != control::opos::OPOS_SUCCESS;
+      if (!stopped && async_) stopped = !WaitIdle() || !events_.Completed(fp_.OutputID());
+    }
+    if (!stopped) stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS;
     for (StepOutcome o : rec.steps) rec.failed = rec.failed || o == StepOutcome::kFailed;
     if (!stopped) {
       rec.end = plan.void_on_purpose ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kClosed;
