@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <set>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -150,20 +150,20 @@ class ServiceDriver {
         return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
       case StepKind::kItemDiscount:
         return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                               s.description, Money(s.amount), s.vat));
+                                                 s.description, Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
         return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE,
-                                               s.description, Money(s.amount), s.vat));
+                                                 s.description, Money(s.amount), s.vat));
       case StepKind::kRefund:
         return Output(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
         return Output(fp_.PrintRecSubtotal(0));
       case StepKind::kSubtotalDiscount:
         return Output(fp_.PrintRecSubtotalAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                                   s.description, Money(s.amount)));
+                                                     s.description, Money(s.amount)));
       case StepKind::kPayment:
         return Output(fp_.PrintRecTotal(Money(total), Money(s.amount),
-                                      std::to_string(s.form) + ">" + s.description));
+                                        std::to_string(s.form) + ">" + s.description));
     }
     return -1;
   }
@@ -190,8 +190,8 @@ class ServiceDriver {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     stalled_ = "the asynchronous queue did not drain within 60 s (State " +
-               std::to_string(fp_.State()) + ", OutputID " + std::to_string(fp_.OutputID()) +
-               ", " + std::to_string(events_.output_complete()) + " OutputCompleteEvents, " +
+               std::to_string(fp_.State()) + ", OutputID " + std::to_string(fp_.OutputID()) + ", " +
+               std::to_string(events_.output_complete()) + " OutputCompleteEvents, " +
                std::to_string(events_.errors()) + " ErrorEvents so far)";
     return false;
   }
@@ -248,9 +248,9 @@ class ServiceDriver {
         if (events_.Completed(ids[i])) {
           rec.steps[i] = StepOutcome::kDone;
         } else {
-          // Cleared after its ErrorEvents, or dropped with the queue: it may have been done
-          // (a failure), or never run (then the audit finds nothing of it either way).
-          rec.steps[i] = events_.Cleared(ids[i]) ? StepOutcome::kFailed : StepOutcome::kFailed;
+          // Cleared after its ErrorEvents (it may have been done: a failure), or dropped
+          // with the queue by that clear (never run: nothing of it may be on the journal).
+          rec.steps[i] = events_.Cleared(ids[i]) ? StepOutcome::kFailed : StepOutcome::kNotSent;
           stopped = true;
         }
       }
