@@ -59,15 +59,16 @@ class LinkDriver {
     return (flags & kReceiptOpenFlag) != 0 ? 1 : 0;
   }
 
-  // After a failure: void whatever receipt is open. True when none is open any more.
-  bool VoidOpenReceipt() {
+  // After a failure: void whatever receipt is open. kUnknown when the printer shows no
+  // receipt open before the soak voided anything (only the journal can tell what it was).
+  ReceiptRecord::End VoidOpenReceipt() {
     for (int round = 0; round < kRecoveryRounds; ++round) {
       const int open = ReceiptOpen();
-      if (open == 0) return true;
+      if (open == 0) return ReceiptRecord::End::kUnknown;
       if (open < 0) continue;
-      if (Call(proto_.VoidReceipt()) == link::LINK_OK) return true;
+      if (Call(proto_.VoidReceipt()) == link::LINK_OK) return ReceiptRecord::End::kVoided;
     }
-    return false;
+    return ReceiptRecord::End::kLeftOpen;
   }
 
   ReceiptRecord RunReceipt(const ReceiptPlan& plan) {
@@ -79,7 +80,7 @@ class LinkDriver {
       // The begin may have been done with its answer lost.
       const int open = ReceiptOpen();
       if (open == 0) return rec;  // kNotStarted
-      rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+      rec.end = VoidOpenReceipt();
       return rec;
     }
     for (size_t i = 0; i < plan.steps.size(); ++i) {
@@ -87,7 +88,7 @@ class LinkDriver {
       rec.steps[i] = ok ? StepOutcome::kDone : StepOutcome::kFailed;
       if (!ok) {
         rec.failed = true;
-        rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+        rec.end = VoidOpenReceipt();
         return rec;
       }
     }
@@ -96,13 +97,13 @@ class LinkDriver {
         rec.end = ReceiptRecord::End::kVoided;
       } else {
         rec.failed = true;
-        rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+        rec.end = VoidOpenReceipt();
       }
       return rec;
     }
     if (Call(proto_.EndPayment(plan.change)) != link::LINK_OK) {
       rec.failed = true;
-      rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+      rec.end = VoidOpenReceipt();
       return rec;
     }
     if (Call(proto_.EndFiscalReceipt()) == link::LINK_OK) {
@@ -116,7 +117,7 @@ class LinkDriver {
     if (open == 0) {
       rec.end = ReceiptRecord::End::kUnknown;
     } else {
-      rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+      rec.end = VoidOpenReceipt();
     }
     return rec;
   }

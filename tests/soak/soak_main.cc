@@ -23,7 +23,7 @@ const char kUsage[] =
     "  --time-scale N   run time N times faster (default 1: real time)\n"
     "  --library PATH   libsoKeloFpu.so for sync/async\n"
     "  --markdown FILE  also write the figures as a Markdown table\n"
-    "environment (sync/async): KELO_SOAK_DEBUG=1 prints every call and queue wait on\n"
+    "environment (sync/async): KELO_SOAK_DEBUG=1 prints every call with its result on\n"
     "standard error; KELO_SOAK_TRACE=DIR/ switches the service object's trace file on there\n";
 
 bool Number(const char* text, long long min, long long* out) {

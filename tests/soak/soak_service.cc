@@ -197,20 +197,23 @@ class ServiceDriver {
   }
   const std::string& stalled() const { return stalled_; }
 
-  bool VoidOpenReceipt() {
+  // After a failure: void whatever receipt is open. kUnknown when the printer shows no
+  // receipt open before the soak voided anything -- it may have been ended or voided, and
+  // only the journal can tell.
+  ReceiptRecord::End VoidOpenReceipt() {
     for (int round = 0; round < kRecoveryRounds && stalled_.empty(); ++round) {
       if (async_ && !WaitIdle()) continue;
-      if (fp_.PrinterState() == kPrinterStateMonitor) return true;
+      if (fp_.PrinterState() == kPrinterStateMonitor) return ReceiptRecord::End::kUnknown;
       if (Output(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
         if (async_ && !WaitIdle()) continue;
         if (fp_.PrinterState() == kPrinterStateMonitor ||
             Call(fp_.EndFiscalReceipt(false)) == control::opos::OPOS_SUCCESS) {
           if (async_) WaitIdle();
-          return true;
+          return ReceiptRecord::End::kVoided;
         }
       }
     }
-    return false;
+    return ReceiptRecord::End::kLeftOpen;
   }
 
   ReceiptRecord RunReceipt(const ReceiptPlan& plan) {
@@ -220,7 +223,7 @@ class ServiceDriver {
     if (Call(fp_.BeginFiscalReceipt(false)) != control::opos::OPOS_SUCCESS) {
       rec.failed = true;
       if (fp_.PrinterState() == kPrinterStateMonitor) return rec;
-      rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+      rec.end = VoidOpenReceipt();
       return rec;
     }
     // Asynchronous: the OutputID of each queued step, judged once the queue has drained.
@@ -271,7 +274,7 @@ class ServiceDriver {
       rec.end = ReceiptRecord::End::kUnknown;
       return rec;
     }
-    rec.end = VoidOpenReceipt() ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kLeftOpen;
+    rec.end = VoidOpenReceipt();
     return rec;
   }
 
