@@ -205,7 +205,10 @@ class ServiceDriver {
       if (async_ && !WaitIdle()) continue;
       if (fp_.PrinterState() == kPrinterStateMonitor) return ReceiptRecord::End::kUnknown;
       if (Output(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
+        const int32_t void_id = fp_.OutputID();
         if (async_ && !WaitIdle()) continue;
+        // Queued, the void has only been done once its OutputCompleteEvent came.
+        if (async_ && !events_.Completed(void_id)) continue;
         if (fp_.PrinterState() == kPrinterStateMonitor ||
             Call(fp_.EndFiscalReceipt(false)) == control::opos::OPOS_SUCCESS) {
           if (async_) WaitIdle();
