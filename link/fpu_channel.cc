@@ -172,7 +172,15 @@ int32_t FpuChannel::Transact(FpuCommand& command, FpuResponse* response) {
         case kResponseKindNormal:
           if (response->GetSequence() != sequence_) {
             sequence_ = 0;
-            result = LINK_E_PROTOCOL;
+            // The check code does not cover the sequence byte. An answer that carries this
+            // command's job number and opcode is the printer's answer to this very command,
+            // so the command was done: sending it again under a fresh sequence number would
+            // make the printer do it twice. Take the answer and start the next command in
+            // step again from 0.
+            const bool own_answer = command.GetOpcode() != kOpQueryStatus &&
+                                    response->GetJob() == command.GetJob() &&
+                                    response->GetOpcode() == command.GetOpcode();
+            result = own_answer ? LINK_OK : LINK_E_PROTOCOL;
           } else if (command.GetOpcode() != kOpQueryStatus &&
                      response->GetJob() != command.GetJob()) {
             result = LINK_E_PROTOCOL;

@@ -121,9 +121,25 @@ TEST_F(ChannelTest, KindCResetsSequenceAndTheResendCarriesZero) {
 
 TEST_F(ChannelTest, SequenceMismatchResetsAndResends) {
   proto_.HealthCheck();
-  Action stale;
+  Action stale;  // an answer out of step that belongs to another command
   stale.sequence = 40;
+  stale.job = '7';
   printer_.Then(stale);
+  ASSERT_EQ(proto_.HealthCheck(), LINK_OK);
+  ASSERT_EQ(Sent(), 3u);
+  EXPECT_EQ(printer_.received[2].sequence, 0);
+}
+
+TEST_F(ChannelTest, OwnAnswerWithDamagedSequenceIsTakenNotResent) {
+  // The sequence byte is outside the check code: a line error there must not make the
+  // printer do the command a second time.
+  proto_.HealthCheck();
+  Action damaged;
+  damaged.sequence = 40;
+  printer_.Then(damaged);
+  ASSERT_EQ(proto_.OpenDrawer(), LINK_OK);
+  EXPECT_EQ(Sent(), 2u);
+  EXPECT_EQ(proto_.sequence(), 0);
   ASSERT_EQ(proto_.HealthCheck(), LINK_OK);
   EXPECT_EQ(printer_.received[2].sequence, 0);
 }

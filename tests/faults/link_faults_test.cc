@@ -88,5 +88,18 @@ TEST_F(LinkFaultTest, PrinterSwitchedOffAndOnAgainVoidsTheReceiptAndTheLineRecov
   EXPECT_EQ(sim_.DataItem(20), 1);  // the new one
 }
 
+// The check code does not cover the sequence byte. When a line error hits it in the answer
+// to a command the printer has done, the answer still carries the command's job number and
+// opcode: the engine must take it, not send the command again under a fresh sequence number
+// (the printer could not tell that from a new command and would do it twice).
+TEST_F(LinkFaultTest, AnswerWithDamagedSequenceByteMustNotSellTheItemTwice) {
+  ASSERT_EQ(proto_.BeginFiscalReceipt(), link::LINK_OK);
+  tap_.DamageNextSequence();
+  const int32_t result = proto_.SellItem("ITEM-A", 250, 1, 1, 0, 0);
+  EXPECT_EQ(OpenReceiptLinesStartingWith(sim_, "ITEM-A"), 1)
+      << "SellItem answered " << result << " and the printer sold the item "
+      << OpenReceiptLinesStartingWith(sim_, "ITEM-A") << " times";
+}
+
 }  // namespace
 }  // namespace kelo::faults
