@@ -71,7 +71,6 @@ TEST(RealServiceTest, OpenReadPropertiesReceiveAnEventAndClose) {
     EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
     EXPECT_EQ(fp.State(), opos::OPOS_S_CLOSED);
   }
-  automation::FreeUnusedLibraries();
   unsetenv("OPOS_REGISTRY");
   std::filesystem::remove_all(dir);
 }
