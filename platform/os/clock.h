@@ -16,7 +16,9 @@ class Clock {
 };
 
 // Elapsed milliseconds from start to now, correct across the 32-bit wrap.
-inline uint32_t TicksSince(uint32_t start, uint32_t now) { return now - start; }
+inline uint32_t TicksSince(uint32_t start, uint32_t now) {
+  return now - start;
+}
 
 // The steady clock of the process.
 Clock& SystemClock();
