@@ -302,6 +302,9 @@ void DeviceUnit::DrainQueue() {
     std::lock_guard<std::mutex> lock(mu_);
     return stop_;
   };
+  // Queued sales can be answered with retry after an ErrorEvent: guard their lines so a
+  // retry after lost answers does not sell again.
+  device_->ArmReceiptGuard(true);
   while (!queue_.IsEmpty() && !stopping()) {
     host_.SetState(OPOS_S_BUSY);
     int32_t response = OPOS_ER_CLEAR;
@@ -337,6 +340,7 @@ void DeviceUnit::DrainQueue() {
     queue_.RemoveOldest();
     if (failed && response == OPOS_ER_CLEAR) queue_.Clear();
   }
+  device_->ArmReceiptGuard(false);
   host_.SetState(OPOS_S_IDLE);
   if (host_.GetNumberProperty(PIDX_FlagWhenIdle) != 0) {
     host_.RaiseStatusUpdate(FPTR_SUE_IDLE);

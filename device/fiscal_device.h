@@ -77,6 +77,11 @@ class FiscalDevice {
   // Receives one line per frame sent and received ("CMD  * ..." / "RESP * ..."); an empty
   // function switches the traffic trace off. Devices without a link ignore it.
   virtual void SetLinkTrace(std::function<void(std::string_view line)> sink) { (void)sink; }
+  // While armed, every receipt line that moves the amount to pay is guarded against being
+  // done twice after a lost answer (receipt_line_guard.h): one amount read more per line.
+  // The asynchronous queue arms it around its commands. A device without a line to lose
+  // answers on may ignore it.
+  virtual void ArmReceiptGuard(bool on) { (void)on; }
 
   // ---- Receipts ----
   virtual int32_t OpenReceipt(std::string_view header) = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
+#include <type_traits>
 
 #include "device/line_composer.h"
 
@@ -22,6 +24,39 @@ int32_t FpuFiscalDevice::Command(Fn&& fn) {
   int32_t result = fn(*engine_);
   RefreshFrom(*engine_);
   return result;
+}
+
+namespace {
+
+// The identity of a guarded line: its kind and every field it sends.
+template <typename... Fields>
+std::string LineKey(char kind, const Fields&... fields) {
+  std::string key(1, kind);
+  auto add = [&key](const auto& field) {
+    key += '\x1F';
+    if constexpr (std::is_convertible_v<decltype(field), std::string_view>) {
+      key += std::string_view(field);
+    } else {
+      key += std::to_string(field);
+    }
+  };
+  (add(fields), ...);
+  return key;
+}
+
+}  // namespace
+
+template <typename Fn>
+int32_t FpuFiscalDevice::GuardedLine(const std::string& key, Fn&& fn) {
+  return guard_.Run(
+      key, [this](int64_t* amount) { return ReadReceiptAmount(kAmountRemaining, amount); },
+      [&] { return Command(fn); });
+}
+
+template <typename Fn>
+int32_t FpuFiscalDevice::StructuralCommand(Fn&& fn) {
+  guard_.Forget();
+  return Command(std::forward<Fn>(fn));
 }
 
 void FpuFiscalDevice::RefreshFrom(FpuProtocol& engine) {
@@ -141,7 +176,7 @@ int32_t FpuFiscalDevice::SendReceiptLines(FpuProtocol& engine, std::string_view 
 }
 
 int32_t FpuFiscalDevice::OpenReceipt(std::string_view header) {
-  return Command([&](FpuProtocol& e) {
+  return StructuralCommand([&](FpuProtocol& e) {
     int32_t r = e.BeginFiscalReceipt();
     if (r == link::LINK_OK) r = SendReceiptLines(e, header, false);
     return r;
@@ -149,7 +184,7 @@ int32_t FpuFiscalDevice::OpenReceipt(std::string_view header) {
 }
 
 int32_t FpuFiscalDevice::OpenRefundReceipt(std::string_view document, std::string_view header) {
-  return Command([&](FpuProtocol& e) {
+  return StructuralCommand([&](FpuProtocol& e) {
     int32_t r = e.BeginRefundReceipt(document);
     if (r == link::LINK_OK) r = SendReceiptLines(e, header, false);
     return r;
@@ -157,7 +192,7 @@ int32_t FpuFiscalDevice::OpenRefundReceipt(std::string_view document, std::strin
 }
 
 int32_t FpuFiscalDevice::CloseReceipt(std::string_view trailer) {
-  int32_t r = Command([&](FpuProtocol& e) { return SendReceiptLines(e, trailer, true); });
+  int32_t r = StructuralCommand([&](FpuProtocol& e) { return SendReceiptLines(e, trailer, true); });
   if (r != link::LINK_OK) return r;
   Probe();
   if (CopyStatus()[DeviceStatusBlock::kReceiptOpen] != 0) {
@@ -168,7 +203,7 @@ int32_t FpuFiscalDevice::CloseReceipt(std::string_view trailer) {
 }
 
 int32_t FpuFiscalDevice::CloseRefundReceipt(std::string_view trailer) {
-  return Command([&](FpuProtocol& e) {
+  return StructuralCommand([&](FpuProtocol& e) {
     int32_t r = SendReceiptLines(e, trailer, true);
     if (r == link::LINK_OK) r = e.EndRefundReceipt();
     if (r == link::LINK_OK) r = e.CutPaper(100);
@@ -178,9 +213,11 @@ int32_t FpuFiscalDevice::CloseRefundReceipt(std::string_view trailer) {
 
 int32_t FpuFiscalDevice::SellItem(std::string_view description, int64_t price, int64_t quantity,
                                   int32_t vat_index, int32_t department, int64_t unit_price) {
-  return Command([&](FpuProtocol& e) {
-    return e.SellItem(description, price, quantity, vat_index, department, unit_price);
-  });
+  return GuardedLine(LineKey('S', description, price, quantity, vat_index, department, unit_price),
+                     [&](FpuProtocol& e) {
+                       return e.SellItem(description, price, quantity, vat_index, department,
+                                         unit_price);
+                     });
 }
 
 int32_t FpuFiscalDevice::PrintMessage(std::string_view text) {
@@ -189,39 +226,46 @@ int32_t FpuFiscalDevice::PrintMessage(std::string_view text) {
 
 int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view description, int64_t amount,
                                         int32_t vat_index, int32_t department) {
-  return Command([&](FpuProtocol& e) {
-    return e.ItemAdjustment(description, amount, code, vat_index, department);
-  });
+  return GuardedLine(LineKey('A', code, description, amount, vat_index, department),
+                     [&](FpuProtocol& e) {
+                       return e.ItemAdjustment(description, amount, code, vat_index, department);
+                     });
 }
 
 int32_t FpuFiscalDevice::SubtotalAdjustment(int32_t code, std::string_view description,
                                             int64_t amount) {
-  return Command([&](FpuProtocol& e) { return e.SubtotalAdjustment(description, amount, code); });
+  return GuardedLine(LineKey('T', code, description, amount), [&](FpuProtocol& e) {
+    return e.SubtotalAdjustment(description, amount, code);
+  });
 }
 
 int32_t FpuFiscalDevice::ItemAdjustmentVoid(int32_t code, int64_t amount, int32_t vat_index,
                                             int32_t department) {
-  return Command(
-      [&](FpuProtocol& e) { return e.ItemAdjustmentVoid(amount, code, vat_index, department); });
+  return GuardedLine(LineKey('a', code, amount, vat_index, department), [&](FpuProtocol& e) {
+    return e.ItemAdjustmentVoid(amount, code, vat_index, department);
+  });
 }
 
 int32_t FpuFiscalDevice::VoidItem(std::string_view description, int64_t price, int64_t quantity,
                                   int32_t vat_index, int32_t department) {
-  return Command([&](FpuProtocol& e) {
-    return e.VoidItem(description, price, quantity, vat_index, department);
-  });
+  return GuardedLine(LineKey('V', description, price, quantity, vat_index, department),
+                     [&](FpuProtocol& e) {
+                       return e.VoidItem(description, price, quantity, vat_index, department);
+                     });
 }
 
 int32_t FpuFiscalDevice::Refund(std::string_view description, int64_t amount, int32_t vat_index,
                                 int32_t department) {
-  return Command(
-      [&](FpuProtocol& e) { return e.Refund(description, amount, vat_index, department); });
+  return GuardedLine(LineKey('R', description, amount, vat_index, department), [&](FpuProtocol& e) {
+    return e.Refund(description, amount, vat_index, department);
+  });
 }
 
 int32_t FpuFiscalDevice::RefundVoid(std::string_view description, int64_t amount, int32_t vat_index,
                                     int32_t department) {
-  return Command(
-      [&](FpuProtocol& e) { return e.RefundVoid(description, amount, vat_index, department); });
+  return GuardedLine(LineKey('r', description, amount, vat_index, department), [&](FpuProtocol& e) {
+    return e.RefundVoid(description, amount, vat_index, department);
+  });
 }
 
 int32_t FpuFiscalDevice::Subtotal(int64_t amount) {
@@ -233,19 +277,21 @@ int32_t FpuFiscalDevice::Total(int64_t amount) {
 }
 
 int32_t FpuFiscalDevice::Payment(std::string_view description, int64_t amount, int32_t form) {
-  return Command([&](FpuProtocol& e) { return e.Payment(description, amount, form); });
+  return GuardedLine(LineKey('P', description, amount, form),
+                     [&](FpuProtocol& e) { return e.Payment(description, amount, form); });
 }
 
 int32_t FpuFiscalDevice::NotPaid(std::string_view description, int64_t amount) {
-  return Command([&](FpuProtocol& e) { return e.NotPaid(description, amount); });
+  return GuardedLine(LineKey('N', description, amount),
+                     [&](FpuProtocol& e) { return e.NotPaid(description, amount); });
 }
 
 int32_t FpuFiscalDevice::ClosePayment(int64_t change) {
-  return Command([&](FpuProtocol& e) { return e.EndPayment(change); });
+  return StructuralCommand([&](FpuProtocol& e) { return e.EndPayment(change); });
 }
 
 int32_t FpuFiscalDevice::VoidReceipt() {
-  return Command([](FpuProtocol& e) { return e.VoidReceipt(); });
+  return StructuralCommand([](FpuProtocol& e) { return e.VoidReceipt(); });
 }
 
 int32_t FpuFiscalDevice::ReadReceiptAmount(int32_t which, int64_t* value) {

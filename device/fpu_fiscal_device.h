@@ -6,6 +6,7 @@
 #include <shared_mutex>
 
 #include "device/fiscal_device.h"
+#include "device/receipt_line_guard.h"
 #include "link/fpu_protocol.h"
 #include "platform/os/clock.h"
 
@@ -29,6 +30,8 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   void RefreshStatus() override;
   void PrinterAnswered() override;
   void SetLinkTrace(std::function<void(std::string_view line)> sink) override;
+  void ArmReceiptGuard(bool on) override { guard_.Arm(on); }
+  ReceiptLineGuard::Counters guard_counters() const { return guard_.counters(); }
 
   int32_t OpenReceipt(std::string_view header) override;
   int32_t OpenRefundReceipt(std::string_view document, std::string_view header) override;
@@ -100,6 +103,14 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   // from the engine's last response. 106 (no answer) when no engine is running.
   template <typename Fn>
   int32_t Command(Fn&& fn);
+  // A receipt line that moves the amount to pay, sent through the guard; key names the
+  // line (its kind and every field).
+  template <typename Fn>
+  int32_t GuardedLine(const std::string& key, Fn&& fn);
+  // A command that opens, ends or voids a receipt or its payment: a pending guarded line is
+  // no longer the last thing asked for.
+  template <typename Fn>
+  int32_t StructuralCommand(Fn&& fn);
   int32_t ReadDeviceInfo(link::FpuDeviceInfo* info);
   // Lines of text, one PrintReceiptText or PrintTrailerText each, stopping at a failure.
   int32_t SendReceiptLines(link::FpuProtocol& engine, std::string_view text, bool trailer);
@@ -113,6 +124,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   std::atomic<bool> firmware_checked_{false};
   // The traffic trace sink, handed to every engine Open creates (under engine_mu_).
   std::function<void(std::string_view)> link_trace_;
+  ReceiptLineGuard guard_;
 };
 
 }  // namespace kelo::device

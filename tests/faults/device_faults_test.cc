@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "device/fpu_fiscal_device.h"
 #include "tests/faults/device_rig.h"
 
 namespace kelo::faults {
@@ -54,6 +55,49 @@ TEST(DeviceFaults, PrinterSwitchedOffMidReceiptIsReportedAndTheReceiptCanBeEnded
   EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-C"), 1);
   EXPECT_EQ(rig.sim().DataItem(6), 1);
   EXPECT_EQ(rig.sim().DataItem(20), 1);
+}
+
+device::ReceiptLineGuard::Counters GuardCounters(DeviceRig& rig) {
+  auto* fpu = dynamic_cast<device::FpuFiscalDevice*>(&rig.unit().device());
+  return fpu ? fpu->guard_counters() : device::ReceiptLineGuard::Counters{};
+}
+
+// All three answers to a queued sale are lost although the printer sold the item. The
+// application answers the ErrorEvent with retry: the sale must be found done on the printer
+// and not sent again. The same for a payment, whose second send would pay twice.
+TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
+  DeviceRig rig("retry");
+  rig.StartPrinter();
+  rig.Claim();
+  rig.SetAsync(true);
+  rig.Queue(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"}));
+  ASSERT_TRUE(WaitFor([&] { return rig.host().completed().size() == 1; }));
+
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt); });
+  const int32_t sale = rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-A", 250));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 1u);
+  EXPECT_EQ(rig.host().completed().back(), sale);
+  EXPECT_EQ(OpenReceiptLinesStartingWith(rig.sim(), "ITEM-A"), 1);
+  EXPECT_EQ(GuardCounters(rig).found_done, 1u);
+
+  // The total line first (synchronously), then the queued payment loses its answers.
+  rig.SetAsync(false);
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecTotal, Fields({"250", "0", "Cash"})).ok());
+  rig.SetAsync(true);
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt); });
+  const int32_t pay = rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"250", "250", "Cash"}));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 2u);
+  EXPECT_EQ(rig.host().completed().back(), pay);
+  EXPECT_EQ(GuardCounters(rig).found_done, 2u);
+  EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT_ENDING);
+  rig.SetAsync(false);
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"})).ok());
+  EXPECT_EQ(rig.sim().DataItem(2), 250);  // the day's takings: one sale, paid once
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-A"), 1);
 }
 
 TEST(DeviceFaults, SerialDeviceUnpluggedAndPluggedInAgainNeedsNoRestart) {

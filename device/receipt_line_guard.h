@@ -1,0 +1,65 @@
+// Keeps a receipt line from being sold twice when the printer's answer to it was lost.
+//
+// A command whose three answers all went missing (or arrived damaged) ends in a link failure
+// although the printer may well have done it; the link starts over with sequence number 0
+// afterwards, so the printer no longer recognises a second send as a resend and would do the line
+// again. The guard therefore reads the amount still to pay before each guarded line while it is
+// armed (the asynchronous queue arms it, where an ErrorEvent answered with retry runs the same
+// operation again), and remembers a line that ended without a valid answer together with that
+// amount. When the very same line comes again before anything else changed the receipt, it
+// reads the amount once more: moved means the printer did the line, so it is not sent again
+// and counts as done; unchanged means it never arrived, so it is sent now.
+//
+// A line that does not move the amount (a price of zero) cannot be told apart and is sent
+// again. Structural commands (open, close, void, end of payment) forget the pending line.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace kelo::device {
+
+class ReceiptLineGuard {
+ public:
+  // Reads the amount still to pay into *amount; a link result (0 = read).
+  using ReadAmount = std::function<int32_t(int64_t* amount)>;
+  // Sends the line; a link result.
+  using Send = std::function<int32_t()>;
+
+  struct Counters {
+    uint64_t unanswered = 0;  // guarded lines that ended without an answer
+    uint64_t found_done = 0;  // ... found done on the printer when they came again
+    uint64_t sent_again = 0;  // ... found not done and sent again
+  };
+
+  // Armed: read the amount before each guarded line (one exchange more per line).
+  void Arm(bool on);
+  bool armed() const;
+
+  // key identifies the line (kind and every field sent). Answers the link result of the
+  // line: 0 also when an earlier send of the same line is found done on the printer.
+  int32_t Run(const std::string& key, const ReadAmount& read, const Send& send);
+
+  // Something other than a guarded line changed the receipt: a pending line is no longer
+  // the last thing the application asked for.
+  void Forget();
+
+  Counters counters() const;
+
+ private:
+  struct Pending {
+    std::string key;
+    int64_t amount_before = 0;
+  };
+  // Guards everything below; held across the reads and the send of one guarded line so
+  // that the amount read and the line belong together. Taken before the device's engine
+  // lock; never taken with another lock of the device layer held.
+  mutable std::mutex mu_;
+  bool armed_ = false;
+  std::optional<Pending> pending_;
+  Counters counters_;
+};
+
+}  // namespace kelo::device
