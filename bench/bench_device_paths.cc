@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_rig.h"
 #include "device/device_unit.h"
 #include "device/opos_codes.h"
 #include "device/unit_host.h"
@@ -36,6 +37,11 @@
 
 namespace {
 
+using kelo::bench::BenchHost;
+using kelo::bench::HeapInUse;
+using kelo::bench::Line;
+using kelo::bench::ProcessCpuUs;
+using kelo::bench::StatusKb;
 using kelo::device::DeviceOperations;
 using Clock = std::chrono::steady_clock;
 
@@ -44,94 +50,6 @@ const std::string kItem = std::string("Item\x1f") +
                           "1000\x1f"
                           "1\x1f"
                           "0\x1f\x1f";
-
-// A host that keeps properties and counts completions; it records nothing per event so that
-// the memory figures show the device layer, not the host.
-class BenchHost : public kelo::device::UnitHost {
- public:
-  BenchHost() {
-    numbers_[kelo::device::opos::PIDX_PrinterState] = kelo::device::opos::FPTR_PS_MONITOR;
-    numbers_[kelo::device::opos::PIDX_MessageLength] = 30;
-    numbers_[kelo::device::opos::PIDX_NumVatRates] = 4;
-  }
-  int32_t GetNumberProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return numbers_[index];
-  }
-  void SetNumberProperty(int32_t index, int32_t value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    numbers_[index] = value;
-  }
-  std::string GetStringProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return strings_[index];
-  }
-  void SetStringProperty(int32_t index, const std::string& value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    strings_[index] = value;
-  }
-  int32_t GetState() override { return 2; }
-  void SetState(int32_t) override {}
-  void RaiseStatusUpdate(int32_t) override {}
-  void RaiseOutputComplete(int32_t) override {
-    bool wake;
-    {
-      std::lock_guard<std::mutex> l(mu_);
-      wake = ++completed_ == target_;
-    }
-    // Only the last completion wakes the waiting thread: a wake per command would take CPU
-    // from the worker being measured.
-    if (wake) cv_.notify_all();
-  }
-  int32_t RaiseError(int32_t, int32_t, int32_t, int32_t preset) override {
-    {
-      std::lock_guard<std::mutex> l(mu_);
-      ++errors_;
-    }
-    cv_.notify_all();
-    return preset;
-  }
-  void Trace(int, const std::string&) override {}
-  std::string GetPosId() override { return ""; }
-  std::string GetCashierId() override { return ""; }
-  void SetVatTableEntry(int32_t, int32_t) override {}
-
-  // Waits (bounded) until `count` completions or any error; true when all completed.
-  bool WaitCompleted(int count, int timeout_ms) {
-    std::unique_lock<std::mutex> l(mu_);
-    target_ = count;
-    cv_.wait_for(l, std::chrono::milliseconds(timeout_ms),
-                 [&] { return completed_ >= count || errors_ > 0; });
-    return completed_ >= count;
-  }
-  void ResetCounts(int target) {
-    std::lock_guard<std::mutex> l(mu_);
-    target_ = target;
-    completed_ = 0;
-    errors_ = 0;
-  }
-
- private:
-  std::mutex mu_;  // guards the property maps and the counters
-  std::condition_variable cv_;
-  std::map<int32_t, int32_t> numbers_;
-  std::map<int32_t, std::string> strings_;
-  int completed_ = 0;
-  int target_ = -1;
-  int errors_ = 0;
-};
-
-struct Line {
-  kelo::sim::Simulator sim;
-  kelo::link::SerialPort port;
-  bool Open() {
-    std::string error;
-    if (!sim.Start(&error)) return false;
-    if (port.Open(sim.slave_path()) != 0) return false;
-    port.SetReadTimeouts(30);
-    return true;
-  }
-};
 
 // A connected unit with a fiscal receipt open; polling at the configuration's defaults.
 struct Rig {
@@ -195,33 +113,6 @@ double Median(std::vector<double>& v) {
 
 double Us(Clock::duration d) {
   return std::chrono::duration<double, std::micro>(d).count();
-}
-
-double ProcessCpuUs() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_utime.tv_sec * 1e6 + ru.ru_utime.tv_usec + ru.ru_stime.tv_sec * 1e6 +
-         ru.ru_stime.tv_usec;
-}
-
-long StatusKb(const char* key) {
-  FILE* f = std::fopen("/proc/self/status", "r");
-  if (!f) return -1;
-  char line[256];
-  long kb = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, f)) {
-    if (std::strncmp(line, key, n) == 0) {
-      kb = std::strtol(line + n + 1, nullptr, 10);
-      break;
-    }
-  }
-  std::fclose(f);
-  return kb;
-}
-
-double HeapInUse() {
-  return static_cast<double>(mallinfo2().uordblks);
 }
 
 // The floor of any hand-over to another thread and back: one request and one answer through a

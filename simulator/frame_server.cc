@@ -32,6 +32,8 @@ void FrameServer::OnBytes(const uint8_t* data, size_t size, std::vector<uint8_t>
     counters_.discarded++;
   }
   last_byte_tick_ = now;
+  counters_.bytes_in += size;
+  const size_t out_before = out->size();
   while (size > 0) {
     const size_t used = receiver_.Feed(data, size);
     data += used;
@@ -46,6 +48,7 @@ void FrameServer::OnBytes(const uint8_t* data, size_t size, std::vector<uint8_t>
       break;  // cannot happen with a gathering receiver; never spin
     }
   }
+  counters_.bytes_out += out->size() - out_before;
 }
 
 std::vector<uint8_t> FrameServer::ResponseData(uint8_t job, uint8_t opcode, const Reply& reply) {

@@ -33,6 +33,8 @@ struct ExchangeCounters {
   uint64_t refused_busy = 0;  // other commands while one was in progress
   uint64_t ignored_off = 0;   // frames that arrived while the printer was off
   uint64_t discarded = 0;     // partial or oversized frames thrown away
+  uint64_t bytes_in = 0;      // every byte received, noise included
+  uint64_t bytes_out = 0;     // every byte sent back, noise included
 };
 
 class FrameServer {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -191,9 +192,12 @@ void Simulator::MaybeSave(bool force) {
 
 bool Simulator::SleepOrStop(int64_t micros) {
   if (micros <= 0) return !stop_;
+  // To the microsecond: at 115200 baud a byte takes 87 us, and whole milliseconds would
+  // stretch every short frame.
   pollfd p{wake_fd_, POLLIN, 0};
-  const int ms = static_cast<int>((micros + 999) / 1000);
-  ::poll(&p, 1, ms);
+  const timespec wait{static_cast<time_t>(micros / 1000000),
+                      static_cast<long>(micros % 1000000) * 1000};
+  ::ppoll(&p, 1, &wait, nullptr);
   return !stop_;
 }
 
@@ -236,6 +240,9 @@ void Simulator::WriteOut(const std::vector<uint8_t>& bytes) {
 }
 
 void Simulator::Serve() {
+  // Paced bytes are timed to the microsecond: without this the kernel may stretch each wait by
+  // its default 50 us of timer slack, which at 115200 baud is most of a byte.
+  if (options_.baud > 0) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   std::vector<uint8_t> in(4096);
   std::vector<uint8_t> out;
   const int64_t byte_us = options_.baud > 0 ? 10000000 / options_.baud : 0;
