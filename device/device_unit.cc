@@ -310,6 +310,7 @@ void DeviceUnit::DrainQueue() {
     int32_t response = OPOS_ER_CLEAR;
     bool failed = false;
     bool ran = true;
+    device_->NewGuardedCommand();
     for (;;) {
       int32_t output_id = 0;
       DeviceResult result;

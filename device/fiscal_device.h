@@ -82,6 +82,9 @@ class FiscalDevice {
   // The asynchronous queue arms it around its commands. A device without a line to lose
   // answers on may ignore it.
   virtual void ArmReceiptGuard(bool on) { (void)on; }
+  // The asynchronous queue starts its next operation (not a retry of the last one): lines
+  // the last one got done may be sent again.
+  virtual void NewGuardedCommand() {}
 
   // ---- Receipts ----
   virtual int32_t OpenReceipt(std::string_view header) = 0;

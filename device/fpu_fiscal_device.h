@@ -31,6 +31,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   void PrinterAnswered() override;
   void SetLinkTrace(std::function<void(std::string_view line)> sink) override;
   void ArmReceiptGuard(bool on) override { guard_.Arm(on); }
+  void NewGuardedCommand() override { guard_.NewCommand(); }
   ReceiptLineGuard::Counters guard_counters() const { return guard_.counters(); }
 
   int32_t OpenReceipt(std::string_view header) override;

@@ -1,5 +1,7 @@
 #include "device/receipt_line_guard.h"
 
+#include <algorithm>
+
 #include "link/fpu_frame.h"
 
 namespace kelo::device {
@@ -19,6 +21,12 @@ bool OutcomeUnknown(int32_t result) {
 void ReceiptLineGuard::Arm(bool on) {
   std::lock_guard<std::mutex> lock(mu_);
   armed_ = on;
+  done_in_command_.clear();
+}
+
+void ReceiptLineGuard::NewCommand() {
+  std::lock_guard<std::mutex> lock(mu_);
+  done_in_command_.clear();
 }
 
 bool ReceiptLineGuard::armed() const {
@@ -38,6 +46,11 @@ ReceiptLineGuard::Counters ReceiptLineGuard::counters() const {
 
 int32_t ReceiptLineGuard::Run(const std::string& key, const ReadAmount& read, const Send& send) {
   std::lock_guard<std::mutex> lock(mu_);
+  if (armed_ &&
+      std::find(done_in_command_.begin(), done_in_command_.end(), key) != done_in_command_.end()) {
+    counters_.skipped++;
+    return link::LINK_OK;
+  }
   std::optional<int64_t> before;
   if (pending_ && pending_->key == key) {
     // The same line again after it went unanswered: ask the printer before sending.
@@ -48,6 +61,7 @@ int32_t ReceiptLineGuard::Run(const std::string& key, const ReadAmount& read, co
     pending_.reset();
     if (now != was) {
       counters_.found_done++;
+      if (armed_) done_in_command_.push_back(key);
       return link::LINK_OK;
     }
     counters_.sent_again++;
@@ -68,6 +82,7 @@ int32_t ReceiptLineGuard::Run(const std::string& key, const ReadAmount& read, co
     counters_.unanswered++;
     pending_ = Pending{key, *before};
   }
+  if (r == link::LINK_OK && armed_) done_in_command_.push_back(key);
   return r;
 }
 

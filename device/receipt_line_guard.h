@@ -10,6 +10,11 @@
 // reads the amount once more: moved means the printer did the line, so it is not sent again
 // and counts as done; unchanged means it never arrived, so it is sent now.
 //
+// A retry runs the whole queued operation again, and an operation may send several lines (a
+// payment and the end of payment, an item and its PostLine): the guard also remembers the
+// lines an operation got done, and while the queue retries that operation they are not sent
+// a second time. NewCommand starts that memory afresh for the next queued operation.
+//
 // A line that does not move the amount (a price of zero) cannot be told apart and is sent
 // again. Structural commands (open, close, void, end of payment) forget the pending line.
 #pragma once
@@ -18,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kelo::device {
 
@@ -32,11 +38,15 @@ class ReceiptLineGuard {
     uint64_t unanswered = 0;  // guarded lines that ended without an answer
     uint64_t found_done = 0;  // ... found done on the printer when they came again
     uint64_t sent_again = 0;  // ... found not done and sent again
+    uint64_t skipped = 0;     // done earlier by the operation being retried
   };
 
-  // Armed: read the amount before each guarded line (one exchange more per line).
+  // Armed: read the amount before each guarded line (one exchange more per line), and skip
+  // the lines done since NewCommand. Disarming forgets those lines.
   void Arm(bool on);
   bool armed() const;
+  // The next queued operation starts (not a retry of the last one).
+  void NewCommand();
 
   // key identifies the line (kind and every field sent). Answers the link result of the
   // line: 0 also when an earlier send of the same line is found done on the printer.
@@ -59,6 +69,7 @@ class ReceiptLineGuard {
   mutable std::mutex mu_;
   bool armed_ = false;
   std::optional<Pending> pending_;
+  std::vector<std::string> done_in_command_;  // lines done since NewCommand (armed only)
   Counters counters_;
 };
 

@@ -105,6 +105,9 @@ DeviceResult DeviceOperations::FinishItem(DeviceResult work) {
 }
 
 DeviceResult DeviceOperations::CloseIfPaid() {
+  // Already closed: a retried printRecTotal whose end of payment went through although its
+  // answer was lost.
+  if (PrinterState() == FPTR_PS_FISCAL_RECEIPT_ENDING) return Ok();
   int64_t total = 0;
   int64_t remaining = 0;
   int32_t r = device_.ReadReceiptAmount(kAmountReceiptTotal, &total);
@@ -346,7 +349,11 @@ DeviceResult DeviceOperations::DoPrintRecTotal(const std::string& input, std::st
   if (r.ok() && (payment != 0 || total == 0)) {
     PaymentChoice choice = ParsePaymentDescription(f.Text(2));
     r = MapDeviceResult(device_.Payment(choice.description, payment, choice.form));
-    if (r.ok()) SetPrinterState(FPTR_PS_FISCAL_RECEIPT_TOTAL);
+    // A retry finds the payment ended already (ENDING) when only the answer to the end of
+    // payment was lost; the state stays there.
+    if (r.ok() && PrinterState() != FPTR_PS_FISCAL_RECEIPT_ENDING) {
+      SetPrinterState(FPTR_PS_FISCAL_RECEIPT_TOTAL);
+    }
   }
   if (r.ok()) r = CloseIfPaid();
   return FinishItem(r);

@@ -56,7 +56,8 @@ class FaultInjector {
   // polls do not use up a fault meant for a receipt command); kAnyOpcode takes any answer.
   static constexpr int kAnyOpcode = -1;
   void BusyNext(int n, int opcode = kAnyOpcode) { busy_next_ = {n, opcode}; }
-  void DropNext(int n, int opcode = kAnyOpcode) { drop_next_ = {n, opcode}; }
+  // skip: that many matching answers go through first.
+  void DropNext(int n, int opcode = kAnyOpcode, int skip = 0) { drop_next_ = {n, opcode, skip}; }
   void CorruptNext(int n, int opcode = kAnyOpcode) { corrupt_next_ = {n, opcode}; }
   void TruncateNext(int n, int opcode = kAnyOpcode) { truncate_next_ = {n, opcode}; }
   void NoiseNext(int n, int opcode = kAnyOpcode) { noise_next_ = {n, opcode}; }
@@ -85,8 +86,13 @@ class FaultInjector {
   struct Demand {
     int count = 0;
     int opcode = kAnyOpcode;
+    int skip = 0;
     bool Take(int op) {
       if (count <= 0 || (opcode != kAnyOpcode && opcode != op)) return false;
+      if (skip > 0) {
+        --skip;
+        return false;
+      }
       --count;
       return true;
     }

@@ -11,6 +11,10 @@
 namespace kelo::device {
 namespace {
 
+const std::string kLineA = std::string("S\x1F") + "A";
+const std::string kLineB = std::string("S\x1F") + "B";
+const std::string kPayment = std::string("P\x1F") + "Cash";
+
 // A printer as the guard sees it: the amount still to pay, and what each send does.
 struct ScriptedPrinter {
   int64_t remaining = 1000;
@@ -43,15 +47,9 @@ TEST(ReceiptLineGuard, UnarmedSendsOnceWithoutReadingAndRemembersNothing) {
   ReceiptLineGuard guard;
   ScriptedPrinter p;
   p.sends_script = {{true, link::LINK_E_TIMEOUT}, {true, link::LINK_OK}};
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
   // Without an amount from before, a second call cannot be judged: it is sent.
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.reads, 0);
   EXPECT_EQ(p.sends, 2);
   EXPECT_EQ(guard.counters().unanswered, 0u);
@@ -63,23 +61,15 @@ TEST(ReceiptLineGuard, LineDoneButUnansweredIsNotSentAgain) {
   ScriptedPrinter p;
   // Three damaged answers leave the outcome as open as three lost ones.
   p.sends_script = {{true, link::LINK_E_CHECK}};
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_CHECK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_CHECK);
   EXPECT_EQ(p.remaining, 1250);
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.sends, 1);
   EXPECT_EQ(p.remaining, 1250);
   EXPECT_EQ(guard.counters().found_done, 1u);
-  // Resolved: the same line once more is a new sale.
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  // Resolved: the same line once more, from the next operation, is a new sale.
+  guard.NewCommand();
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.remaining, 1500);
 }
 
@@ -88,19 +78,10 @@ TEST(ReceiptLineGuard, LineThatNeverArrivedIsSentWhenItComesAgain) {
   guard.Arm(true);
   ScriptedPrinter p;
   p.sends_script = {{false, link::LINK_E_TIMEOUT}, {false, link::LINK_E_TIMEOUT}};
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
   // Sent again and lost again: still pending with the amount from the first time.
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.sends, 3);
   EXPECT_EQ(p.remaining, 1250);
   EXPECT_EQ(guard.counters().sent_again, 2u);
@@ -113,29 +94,17 @@ TEST(ReceiptLineGuard, UnreadableAmountSendsNothing) {
   ScriptedPrinter p;
   p.read_result = link::LINK_E_TIMEOUT;
   // Armed, a line whose amount cannot be read first is not sent at all.
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
   EXPECT_EQ(p.sends, 0);
 
   // A pending line stays pending while the printer cannot be asked.
   p.read_result = link::LINK_OK;
   p.sends_script = {{true, link::LINK_E_TIMEOUT}};
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
   p.read_result = link::LINK_E_TIMEOUT;
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_TIMEOUT);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_TIMEOUT);
   p.read_result = link::LINK_OK;
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.sends, 1);
   EXPECT_EQ(p.remaining, 1250);
 }
@@ -145,33 +114,43 @@ TEST(ReceiptLineGuard, AnotherLineOrAStructuralCommandEndsThePendingLine) {
   guard.Arm(true);
   ScriptedPrinter p;
   p.sends_script = {{true, link::LINK_E_TIMEOUT}};
-  guard.Run(
-      "S\x1F"
-      "A",
-      p.Reader(), p.Sender(250));
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "B",
-                      p.Reader(), p.Sender(100)),
-            link::LINK_OK);
-  // A is no longer the last thing asked for: the caller asks for another A.
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  guard.Run(kLineA, p.Reader(), p.Sender(250));
+  EXPECT_EQ(guard.Run(kLineB, p.Reader(), p.Sender(100)), link::LINK_OK);
+  // A is no longer the last thing asked for: the next operation asks for another A.
+  guard.NewCommand();
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.remaining, 1600);
 
+  guard.NewCommand();
   p.sends_script = {{true, link::LINK_E_TIMEOUT}};
-  guard.Run(
-      "S\x1F"
-      "A",
-      p.Reader(), p.Sender(250));
+  guard.Run(kLineA, p.Reader(), p.Sender(250));
   guard.Forget();
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  guard.NewCommand();
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.remaining, 2100);
   EXPECT_EQ(guard.counters().found_done, 0u);
+}
+
+TEST(ReceiptLineGuard, RetryOfAnOperationSkipsTheLinesItGotDone) {
+  ReceiptLineGuard guard;
+  guard.Arm(true);
+  ScriptedPrinter p;
+  // The operation's payment goes through; a later line of it fails, and the queue retries
+  // the operation: the payment is not made again.
+  guard.NewCommand();
+  EXPECT_EQ(guard.Run(kPayment, p.Reader(), p.Sender(-300)), link::LINK_OK);
+  EXPECT_EQ(guard.Run(kPayment, p.Reader(), p.Sender(-300)), link::LINK_OK);
+  EXPECT_EQ(p.remaining, 700);
+  EXPECT_EQ(guard.counters().skipped, 1u);
+  // The next operation may pay the same again.
+  guard.NewCommand();
+  EXPECT_EQ(guard.Run(kPayment, p.Reader(), p.Sender(-300)), link::LINK_OK);
+  EXPECT_EQ(p.remaining, 400);
+  // Unarmed (synchronous calls) nothing is skipped.
+  guard.Arm(false);
+  EXPECT_EQ(guard.Run(kPayment, p.Reader(), p.Sender(-300)), link::LINK_OK);
+  EXPECT_EQ(guard.Run(kPayment, p.Reader(), p.Sender(-300)), link::LINK_OK);
+  EXPECT_EQ(p.remaining, -200);
 }
 
 TEST(ReceiptLineGuard, RefusalIsFinalAndNotRemembered) {
@@ -180,14 +159,8 @@ TEST(ReceiptLineGuard, RefusalIsFinalAndNotRemembered) {
   ScriptedPrinter p;
   // A refusal by reply code is an answer: the printer did not do the line.
   p.sends_script = {{false, link::LINK_E_REPLY83}, {true, link::LINK_OK}};
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_E_REPLY83);
-  EXPECT_EQ(guard.Run("S\x1F"
-                      "A",
-                      p.Reader(), p.Sender(250)),
-            link::LINK_OK);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_E_REPLY83);
+  EXPECT_EQ(guard.Run(kLineA, p.Reader(), p.Sender(250)), link::LINK_OK);
   EXPECT_EQ(p.sends, 2);
   EXPECT_EQ(guard.counters().unanswered, 0u);
 }

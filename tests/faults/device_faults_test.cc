@@ -64,7 +64,8 @@ device::ReceiptLineGuard::Counters GuardCounters(DeviceRig& rig) {
 
 // All three answers to a queued sale are lost although the printer sold the item. The
 // application answers the ErrorEvent with retry: the sale must be found done on the printer
-// and not sent again. The same for a payment, whose second send would pay twice.
+// and not sent again. The same for a payment, whose second send would pay twice, and for the
+// lines an operation got done before a later line of it lost its answers.
 TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   DeviceRig rig("retry");
   rig.StartPrinter();
@@ -82,22 +83,45 @@ TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   EXPECT_EQ(OpenReceiptLinesStartingWith(rig.sim(), "ITEM-A"), 1);
   EXPECT_EQ(GuardCounters(rig).found_done, 1u);
 
+  // The item goes through but its PostLine loses its answers: the retry runs the whole
+  // operation again, and the item it already sold must not be sold with it.
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.host().SetStringProperty(PIDX_PostLine, "POST-B");
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt, 1); });
+  rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-B", 250));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 2u);
+  EXPECT_EQ(OpenReceiptLinesStartingWith(rig.sim(), "ITEM-B"), 1);
+  EXPECT_EQ(GuardCounters(rig).skipped, 1u);
+
   // The total line first (synchronously), then the queued payment loses its answers.
   rig.SetAsync(false);
-  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecTotal, Fields({"250", "0", "Cash"})).ok());
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecTotal, Fields({"500", "0", "Cash"})).ok());
   rig.SetAsync(true);
   rig.host().QueueErrorResponse(OPOS_ER_RETRY);
   rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt); });
-  const int32_t pay = rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"250", "250", "Cash"}));
+  const int32_t pay = rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"500", "200", "Cash"}));
   ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
-  ASSERT_EQ(rig.host().errors().size(), 2u);
+  ASSERT_EQ(rig.host().errors().size(), 3u);
   EXPECT_EQ(rig.host().completed().back(), pay);
   EXPECT_EQ(GuardCounters(rig).found_done, 2u);
+
+  // The rest is paid and the end of payment loses its answers: the retry must neither pay
+  // again nor try to end the payment a second time.
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt, 1); });
+  const int32_t rest =
+      rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"500", "300", "Cash"}));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 4u);
+  EXPECT_EQ(rig.host().completed().back(), rest);
+  EXPECT_EQ(GuardCounters(rig).skipped, 2u);
   EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT_ENDING);
   rig.SetAsync(false);
   ASSERT_TRUE(rig.Sync(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"})).ok());
-  EXPECT_EQ(rig.sim().DataItem(2), 250);  // the day's takings: one sale, paid once
+  EXPECT_EQ(rig.sim().DataItem(2), 500);  // the day's takings: each sale once
   EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-A"), 1);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-B"), 1);
 }
 
 TEST(DeviceFaults, SerialDeviceUnpluggedAndPluggedInAgainNeedsNoRestart) {
