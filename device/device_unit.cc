@@ -99,6 +99,7 @@ DeviceResult DeviceUnit::Connect(int32_t timeout_ms) {
   }
   online_ = false;
   std::fill(std::begin(last_sensor_), std::end(last_sensor_), -1);
+  device_->CancelExchanges(false);
   worker_ = std::thread(&DeviceUnit::WorkerMain, this);
 
   const uint32_t start = clock_.TickMs();
@@ -137,6 +138,9 @@ void DeviceUnit::StopWorker(bool bounded) {
   }
   worker_cv_.notify_all();
   if (!worker_.joinable() || OnWorkerThread()) return;  // a thread cannot join itself
+  // A worker inside an exchange with a silent printer would otherwise finish its three
+  // receive time-outs (about 9 s) before it sees the stop.
+  device_->CancelExchanges(true);
   if (bounded) {
     // Bounded on the unit's clock and, so that a stopped virtual clock cannot make it
     // endless, on real time as well.

@@ -85,6 +85,10 @@ class FiscalDevice {
   // The asynchronous queue starts its next operation (not a retry of the last one): lines
   // the last one got done may be sent again.
   virtual void NewGuardedCommand() {}
+  // true: the exchange in progress (on any thread) and all later ones end at once with 106,
+  // so that stopping the worker does not wait out a silent printer; false: exchanges go out
+  // again. Kept across Open, so a stop requested before the worker opened the line holds.
+  virtual void CancelExchanges(bool cancel) { (void)cancel; }
 
   // ---- Receipts ----
   virtual int32_t OpenReceipt(std::string_view header) = 0;

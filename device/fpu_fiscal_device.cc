@@ -78,6 +78,7 @@ int32_t FpuFiscalDevice::Open() {
     int32_t result = engine->SetPort(port());
     if (result != link::LINK_OK) return result;
     if (link_trace_) engine->SetTraceSink(link_trace_);
+    if (cancel_.load()) engine->AbortExchanges();
     engine->Start();
     engine_ = std::move(engine);
     firmware_checked_ = false;
@@ -90,6 +91,18 @@ void FpuFiscalDevice::Close() {
   if (!engine_) return;
   engine_->Stop();
   engine_.reset();
+}
+
+void FpuFiscalDevice::CancelExchanges(bool cancel) {
+  cancel_.store(cancel);
+  // Shared: the exchange in progress holds the lock shared too, and is what this ends.
+  std::shared_lock<std::shared_mutex> lock(engine_mu_);
+  if (!engine_) return;
+  if (cancel) {
+    engine_->AbortExchanges();
+  } else {
+    engine_->ResumeExchanges();
+  }
 }
 
 void FpuFiscalDevice::SetLinkTrace(std::function<void(std::string_view line)> sink) {

@@ -32,6 +32,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   void SetLinkTrace(std::function<void(std::string_view line)> sink) override;
   void ArmReceiptGuard(bool on) override { guard_.Arm(on); }
   void NewGuardedCommand() override { guard_.NewCommand(); }
+  void CancelExchanges(bool cancel) override;
   ReceiptLineGuard::Counters guard_counters() const { return guard_.counters(); }
 
   int32_t OpenReceipt(std::string_view header) override;
@@ -126,6 +127,8 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   // The traffic trace sink, handed to every engine Open creates (under engine_mu_).
   std::function<void(std::string_view)> link_trace_;
   ReceiptLineGuard guard_;
+  // CancelExchanges' setting, applied to every engine Open creates.
+  std::atomic<bool> cancel_{false};
 };
 
 }  // namespace kelo::device

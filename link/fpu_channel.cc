@@ -125,6 +125,7 @@ int32_t FpuChannel::ReceiveFrame(FpuResponse* response) {
   receiver_.Reset();
   if (port_ == nullptr) return LINK_E_TIMEOUT;
   while (!receiver_.done()) {
+    if (abort_.load()) return LINK_E_TIMEOUT;
     // Until the length is known the whole buffer may be filled in one read; afterwards
     // exactly the missing bytes are asked for, so nothing past the frame is taken. The
     // time-outs of each read follow the bytes the current state needs (one while hunting),
@@ -164,6 +165,10 @@ int32_t FpuChannel::ReadResponse(FpuResponse* response) {
 int32_t FpuChannel::Transact(FpuCommand& command, FpuResponse* response) {
   int32_t result = LINK_E_TIMEOUT;
   for (int attempt = 0; attempt < kTransactAttempts; ++attempt) {
+    if (abort_.load()) {
+      result = LINK_E_TIMEOUT;
+      break;
+    }
     command.SetSequence(sequence_);
     result = SendCommand(command);
     if (result == LINK_OK) result = ReadResponse(response);

@@ -67,6 +67,12 @@ class FpuChannel {
   int32_t ReadResponse(FpuResponse* response);
   // One exchange with up to three attempts.
   int32_t Transact(FpuCommand& command, FpuResponse* response);
+  // From any thread: the exchange in progress and every later one end at once with "no
+  // answer" (106) until ResumeExchanges. For an owner that is closing the line and will not
+  // wait out three receive time-outs of a printer that does not answer. A receive notices
+  // it within one read step (at most about 50 ms while the line is silent).
+  void AbortExchanges() { abort_.store(true); }
+  void ResumeExchanges() { abort_.store(false); }
   // Fatal code, status word and reply code of the last valid response. Answers 0.
   int32_t GetLastStatus(int32_t* fatal, uint32_t* status, int32_t* reply);
   // On: in-progress replies are awaited with status queries instead of repeating the command.
@@ -108,6 +114,8 @@ class FpuChannel {
   std::mutex stop_lock_;
   std::condition_variable stop_signal_;
   bool stop_ = false;
+  // Set by AbortExchanges; read by the exchange in progress without a lock.
+  std::atomic<bool> abort_{false};
   // Trace lock: guards the trace sink, which the owner may swap from another thread. It is
   // the innermost lock (taken inside the send lock); the sink must not call back into the
   // channel.

@@ -190,6 +190,20 @@ TEST_F(ChannelTest, SilenceThreeTimesGives106AndResetsSequence) {
   for (size_t i = 1; i < 4; ++i) EXPECT_EQ(printer_.received[i].sequence, 1);
 }
 
+TEST_F(ChannelTest, AbortedExchangesEndAtOnceUntilResumed) {
+  proto_.HealthCheck();
+  const size_t sent_before = Sent();
+  proto_.AbortExchanges();
+  const uint32_t start = clock_.TickMs();
+  EXPECT_EQ(proto_.OpenDrawer(), LINK_E_TIMEOUT);
+  EXPECT_EQ(clock_.TickMs(), start);  // no receive time-out waited out
+  EXPECT_EQ(Sent(), sent_before);
+  EXPECT_EQ(proto_.sequence(), 0);  // as after any exchange that ends in 106
+  proto_.ResumeExchanges();
+  EXPECT_EQ(proto_.OpenDrawer(), LINK_OK);
+  EXPECT_EQ(Sent(), sent_before + 1);
+}
+
 TEST_F(ChannelTest, DeadlineSpanningTheTickWrapStillLasts3000ms) {
   clock_.Set(0xFFFFFFFFu - 1000);
   printer_.Then(Silence());
