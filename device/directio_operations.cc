@@ -26,9 +26,7 @@ constexpr int32_t kJournalPrint = 1;        // JournalReport destination: print
 constexpr int32_t kJournalToPc = 2;         // JournalReport destination: the PC
 constexpr int32_t kModeAppend = 0;
 constexpr int32_t kModePrint = 2;  // journal report only
-constexpr int32_t kReportDataSelector = 0;
-// The virtual ticket is one receipt; anything beyond this is a printer that never ends.
-constexpr size_t kMaxTicketBytes = 1024 * 1024;
+constexpr int32_t kReportDataSelector = kVirtualTicketSelector;
 
 const char kDayOpenedText[] = "The Fiscal Printer has already begun the fiscal day";
 const char kNotFiscalizedText[] = "The FPU is not fiscalized";
@@ -252,19 +250,8 @@ DeviceResult DeviceOperations::DoSetDeviceFlag(const std::string&, std::string& 
 
 DeviceResult DeviceOperations::DoGetVirtualTicket(const std::string&, std::string& output) {
   std::string ticket;
-  const int32_t result = device_.WithProtocol([&](FpuProtocol& e) {
-    while (true) {
-      int32_t more = 0;
-      std::string piece;
-      const int32_t r = e.ReadReportLine(kReportDataSelector, &more, &piece);
-      if (r != link::LINK_OK) return r;
-      if (piece.size() > kMaxTicketBytes - ticket.size()) return link::LINK_E_PROTOCOL;
-      ticket += piece;
-      if (more == 0) return link::LINK_OK;
-    }
-  });
+  DeviceResult r = MapDeviceResult(device_.ReadVirtualTicket(&ticket));
   output.clear();
-  DeviceResult r = MapDeviceResult(result);
   if (r.ok()) AppendTextField(&output, ticket);
   return r;
 }

@@ -36,6 +36,23 @@ ConfigRecord MakeConfigRecord(const std::array<int32_t, 16>& info1,
   return r;
 }
 
+int32_t FiscalDevice::ReadVirtualTicket(std::string* text) {
+  std::string ticket;
+  const int32_t result = WithProtocol([&](link::FpuProtocol& e) {
+    while (true) {
+      int32_t more = 0;
+      std::string piece;
+      const int32_t r = e.ReadReportLine(kVirtualTicketSelector, &more, &piece);
+      if (r != link::LINK_OK) return r;
+      if (piece.size() > kMaxVirtualTicketBytes - ticket.size()) return link::LINK_E_PROTOCOL;
+      ticket += piece;
+      if (more == 0) return link::LINK_OK;
+    }
+  });
+  if (result == link::LINK_OK) *text = std::move(ticket);
+  return result;
+}
+
 void FiscalDeviceBase::AttachPort(link::SerialPort* port) {
   std::lock_guard<std::mutex> lock(state_mu_);
   port_ = port;

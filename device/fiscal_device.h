@@ -169,7 +169,14 @@ class FiscalDevice {
     (void)fn;
     return link::LINK_E_TIMEOUT;
   }
+  // The printer's copy of the receipt being printed (the virtual ticket): report data part 0,
+  // read piece by piece through WithProtocol. More than kMaxVirtualTicketBytes is a printer
+  // that never ends: 105.
+  virtual int32_t ReadVirtualTicket(std::string* text);
 };
+
+inline constexpr int32_t kVirtualTicketSelector = 0;
+inline constexpr size_t kMaxVirtualTicketBytes = 1024 * 1024;
 
 // Holds what every implementation shares: the port, the status block and the configuration
 // record, all of which the worker thread and callers' threads touch.

@@ -282,7 +282,17 @@ int32_t FpuFiscalDevice::RefundVoid(std::string_view description, int64_t amount
 }
 
 int32_t FpuFiscalDevice::Subtotal(int64_t amount) {
-  return Command([&](FpuProtocol& e) { return e.Subtotal(amount); });
+  // A subtotal line moves no amount; what shows it was printed is the printer's copy of the
+  // receipt growing. Reading that copy costs a few exchanges, paid only by queued subtotals.
+  return guard_.Run(
+      LineKey('s', amount),
+      [this](int64_t* length) {
+        std::string ticket;
+        const int32_t r = ReadVirtualTicket(&ticket);
+        if (r == link::LINK_OK) *length = static_cast<int64_t>(ticket.size());
+        return r;
+      },
+      [&] { return Command([&](FpuProtocol& e) { return e.Subtotal(amount); }); });
 }
 
 int32_t FpuFiscalDevice::Total(int64_t amount) {

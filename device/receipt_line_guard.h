@@ -1,22 +1,24 @@
-// Keeps a receipt line from being sold twice when the printer's answer to it was lost.
+// Keeps a receipt line from being done twice when the printer's answer to it was lost.
 //
 // A command whose three answers all went missing (or arrived damaged) ends in a link failure
 // although the printer may well have done it; the link starts over with sequence number 0
-// afterwards, so the printer no longer recognises a second send as a resend and would do the line
-// again. The guard therefore reads the amount still to pay before each guarded line while it is
-// armed (the asynchronous queue arms it, where an ErrorEvent answered with retry runs the same
-// operation again), and remembers a line that ended without a valid answer together with that
-// amount. When the very same line comes again before anything else changed the receipt, it
-// reads the amount once more: moved means the printer did the line, so it is not sent again
-// and counts as done; unchanged means it never arrived, so it is sent now.
+// afterwards, so the printer no longer recognises a second send as a resend and would do the
+// line again. The guard therefore reads a figure the line is sure to move before each
+// guarded line while it is armed: the amount still to pay, or for a subtotal line (which
+// moves no amount) the length of the printer's copy of the receipt. The asynchronous queue
+// arms it, where an ErrorEvent answered with retry runs the same operation again. A line
+// that ended without a valid answer is remembered with that figure; when the very same line
+// comes again before anything else changed the receipt, the figure is read once more: moved
+// means the printer did the line, so it is not sent again and counts as done; unchanged
+// means it never arrived, so it is sent now.
 //
 // A retry runs the whole queued operation again, and an operation may send several lines (a
 // payment and the end of payment, an item and its PostLine): the guard also remembers the
 // lines an operation got done, and while the queue retries that operation they are not sent
 // a second time. NewCommand starts that memory afresh for the next queued operation.
 //
-// A line that does not move the amount (a price of zero) cannot be told apart and is sent
-// again. Structural commands (open, close, void, end of payment) forget the pending line.
+// A line that moves nothing read (a price of zero) cannot be told apart and is sent again.
+// Structural commands (open, close, void, end of payment) forget the pending line.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -29,7 +31,7 @@ namespace kelo::device {
 
 class ReceiptLineGuard {
  public:
-  // Reads the amount still to pay into *amount; a link result (0 = read).
+  // Reads the figure the line moves into *amount; a link result (0 = read).
   using ReadAmount = std::function<int32_t(int64_t* amount)>;
   // Sends the line; a link result.
   using Send = std::function<int32_t()>;
@@ -41,7 +43,7 @@ class ReceiptLineGuard {
     uint64_t skipped = 0;     // done earlier by the operation being retried
   };
 
-  // Armed: read the amount before each guarded line (one exchange more per line), and skip
+  // Armed: read the figure before each guarded line (one read more per line), and skip
   // the lines done since NewCommand. Disarming forgets those lines.
   void Arm(bool on);
   bool armed() const;

@@ -94,6 +94,20 @@ TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   EXPECT_EQ(OpenReceiptLinesStartingWith(rig.sim(), "ITEM-B"), 1);
   EXPECT_EQ(GuardCounters(rig).skipped, 1u);
 
+  // A subtotal line moves no amount; the printer's copy of the receipt tells.
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt); });
+  const size_t mark = rig.sim().PaperMark();
+  rig.Queue(&DeviceOperations::DoPrintRecSubtotal, Fields({"500"}));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 3u);
+  int subtotals = 0;
+  for (const std::string& line : rig.sim().PaperSince(mark)) {
+    subtotals += line.rfind("SUBTOTAL", 0) == 0;
+  }
+  EXPECT_EQ(subtotals, 1);
+  EXPECT_EQ(GuardCounters(rig).found_done, 2u);
+
   // The total line first (synchronously), then the queued payment loses its answers.
   rig.SetAsync(false);
   ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecTotal, Fields({"500", "0", "Cash"})).ok());
@@ -102,9 +116,9 @@ TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(3, link::kOpReceipt); });
   const int32_t pay = rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"500", "200", "Cash"}));
   ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
-  ASSERT_EQ(rig.host().errors().size(), 3u);
+  ASSERT_EQ(rig.host().errors().size(), 4u);
   EXPECT_EQ(rig.host().completed().back(), pay);
-  EXPECT_EQ(GuardCounters(rig).found_done, 2u);
+  EXPECT_EQ(GuardCounters(rig).found_done, 3u);
 
   // The rest is paid and the end of payment loses its answers: the retry must neither pay
   // again nor try to end the payment a second time.
@@ -113,7 +127,7 @@ TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   const int32_t rest =
       rig.Queue(&DeviceOperations::DoPrintRecTotal, Fields({"500", "300", "Cash"}));
   ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
-  ASSERT_EQ(rig.host().errors().size(), 4u);
+  ASSERT_EQ(rig.host().errors().size(), 5u);
   EXPECT_EQ(rig.host().completed().back(), rest);
   EXPECT_EQ(GuardCounters(rig).skipped, 2u);
   EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT_ENDING);
