@@ -6,15 +6,15 @@
 
 #include <string>
 
+#include "bench/bench_rig.h"
 #include "device/device_unit.h"
 #include "device/opos_codes.h"
 #include "device/tests/fakes.h"
 #include "link/fpu_protocol.h"
-#include "link/serial_port.h"
-#include "simulator/simulator.h"
 
 namespace {
 
+using kelo::bench::Line;
 using kelo::device::DeviceOperations;
 
 const std::string kItem = std::string("Item\x1f") +
@@ -22,18 +22,6 @@ const std::string kItem = std::string("Item\x1f") +
                           "1000\x1f"
                           "1\x1f"
                           "0\x1f\x1f";
-
-struct Line {
-  kelo::sim::Simulator sim;
-  kelo::link::SerialPort port;
-  bool Open() {
-    std::string error;
-    if (!sim.Start(&error)) return false;
-    if (port.Open(sim.slave_path()) != 0) return false;
-    port.SetReadTimeouts(30);
-    return true;
-  }
-};
 
 void BM_LinkSellItem(benchmark::State& state) {
   Line line;
