@@ -146,6 +146,11 @@ class DeviceOperations {
 
 // "The Fiscal Printer’s current state does not allow this state transition" (the apostrophe
 // is the Windows-1252 byte 0x92).
+// getData items the printer answers: a counter read with GetDataItem of the same number, or
+// a text (7 Z report, 9 printer identification, 10 firmware).
+bool IsCounterDataItem(int32_t item);
+bool IsTextDataItem(int32_t item);
+
 extern const char kWrongStateText[];
 extern const char kBadVatText[];
 

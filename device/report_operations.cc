@@ -22,7 +22,9 @@ constexpr int32_t FPTR_GD_Z_REPORT = 7;
 constexpr int32_t FPTR_GD_PRINTER_ID = 9;
 constexpr int32_t FPTR_GD_FIRMWARE = 10;
 
-bool IsCounterItem(int32_t item) {
+}  // namespace
+
+bool IsCounterDataItem(int32_t item) {
   switch (item) {
     case 1:
     case 2:
@@ -40,7 +42,9 @@ bool IsCounterItem(int32_t item) {
   }
 }
 
-}  // namespace
+bool IsTextDataItem(int32_t item) {
+  return item == FPTR_GD_Z_REPORT || item == FPTR_GD_PRINTER_ID || item == FPTR_GD_FIRMWARE;
+}
 
 DeviceResult DeviceOperations::DoPrintXReport(const std::string&, std::string&) {
   return MapDeviceResult(device_.PrintDailyReport(kXReport));
@@ -97,7 +101,7 @@ DeviceResult DeviceOperations::DoGetDate(const std::string&, std::string& output
 DeviceResult DeviceOperations::DoGetData(const std::string& input, std::string& output) {
   ParamFields f(input, 2);  // DataItem, OptArgs
   const int32_t item = f.Number(0);
-  if (IsCounterItem(item)) {
+  if (IsCounterDataItem(item)) {
     int64_t value = 0;
     DeviceResult r = MapDeviceResult(device_.ReadDataItem(item, &value));
     if (r.ok()) AppendNumberField(&output, static_cast<int32_t>(value));

@@ -20,27 +20,6 @@ constexpr int32_t kDateRtc = 4;
 // The date written for the DateType values the printer does not keep.
 constexpr char kNoDate[] = "000000000000";
 
-bool IsNumericDataItem(int32_t item) {
-  switch (item) {
-    case 1:
-    case 2:
-    case 3:
-    case 5:
-    case 6:
-    case 8:
-    case 11:
-    case 18:
-    case 20:
-    case 22:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsTextDataItem(int32_t item) {
-  return item == 7 || item == 9 || item == 10;
-}
 }  // namespace
 
 int32_t CFiscalPrinterUnit::printXReport() {
@@ -125,8 +104,8 @@ int32_t CFiscalPrinterUnit::getData(int32_t data_item, int32_t* opt_args, std::s
     verifyOpenedClaimedEnabled();
     // Unlisted items keep this answer.
     SetResult(OPOS_E_ILLEGAL, 0, "Not supported");
-    const bool numeric = IsNumericDataItem(data_item);
-    if (!numeric && !IsTextDataItem(data_item)) Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+    const bool numeric = device::IsCounterDataItem(data_item);
+    if (!numeric && !device::IsTextDataItem(data_item)) Fail(OPOS_E_ILLEGAL, 0, "Not supported");
     const int32_t opt = opt_args ? *opt_args : 0;
     const std::string output =
         RunSync(&DeviceOperations::DoGetData, ParamText().Number(data_item).Number(opt).str());
