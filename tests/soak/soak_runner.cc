@@ -71,6 +71,24 @@ bool PrepareRegistry(const SoakOptions& options, std::string* error) {
 
 }  // namespace
 
+bool StartJobSimulator(const SoakOptions& options, int32_t job, platform::Clock& clock,
+                       std::unique_ptr<sim::Simulator>* simulator, JobOutcome* out) {
+  sim::SimulatorOptions sim_options;
+  std::string error;
+  if (!sim::ParseFaultSpec(options.faults, &sim_options.faults, &error)) {
+    out->setup_error = "--faults: " + error;
+    return false;
+  }
+  sim_options.seed = options.seed * 7919 + static_cast<uint64_t>(job);
+  sim_options.ticks = &clock;
+  *simulator = std::make_unique<sim::Simulator>(sim_options);
+  if (!(*simulator)->Start(&error)) {
+    out->setup_error = "simulator: " + error;
+    return false;
+  }
+  return true;
+}
+
 bool ParseMode(const std::string& text, SoakMode* mode) {
   if (text == "link")
     *mode = SoakMode::kLink;

@@ -10,11 +10,13 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "simulator/faults.h"
 #include "simulator/frame_server.h"
+#include "simulator/simulator.h"
 #include "tests/soak/receipt_audit.h"
 #include "tests/soak/receipt_plan.h"
 
@@ -85,6 +87,11 @@ struct JobOutcome {
   std::string setup_error;
   std::string run_error;
 };
+
+// The simulator of one job: the run's fault mix with a seed of the job's own, on clock.
+// False, with out->setup_error set, when the fault spec does not parse or it cannot start.
+bool StartJobSimulator(const SoakOptions& options, int32_t job, platform::Clock& clock,
+                       std::unique_ptr<sim::Simulator>* simulator, JobOutcome* out);
 
 JobOutcome RunLinkJob(const SoakOptions& options, int32_t job, int32_t count);
 JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count);

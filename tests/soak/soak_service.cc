@@ -294,19 +294,10 @@ class ServiceDriver {
 JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count) {
   JobOutcome out;
   ScaledClock clock(options.time_scale);
-  sim::SimulatorOptions sim_options;
+  std::unique_ptr<sim::Simulator> started;
+  if (!StartJobSimulator(options, job, clock, &started, &out)) return out;
+  sim::Simulator& simulator = *started;
   std::string error;
-  if (!sim::ParseFaultSpec(options.faults, &sim_options.faults, &error)) {
-    out.setup_error = "--faults: " + error;
-    return out;
-  }
-  sim_options.seed = options.seed * 7919 + static_cast<uint64_t>(job);
-  sim_options.ticks = &clock;
-  sim::Simulator simulator(sim_options);
-  if (!simulator.Start(&error)) {
-    out.setup_error = "simulator: " + error;
-    return out;
-  }
 
   // The device key of this job in the run's configuration file ($OPOS_REGISTRY, set up and
   // registered by RunSoak before the jobs start).
