@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "device/opos_codes.h"
+#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
@@ -24,29 +25,9 @@ namespace kelo::bench {
 
 // A host that keeps properties and counts completions; it records nothing per event so that
 // the memory figures show the device layer, not the host.
-class BenchHost : public device::UnitHost {
+class BenchHost : public device::testing::PropertyHost {
  public:
-  BenchHost() {
-    numbers_[device::opos::PIDX_PrinterState] = device::opos::FPTR_PS_MONITOR;
-    numbers_[device::opos::PIDX_MessageLength] = 30;
-    numbers_[device::opos::PIDX_NumVatRates] = 4;
-  }
-  int32_t GetNumberProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return numbers_[index];
-  }
-  void SetNumberProperty(int32_t index, int32_t value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    numbers_[index] = value;
-  }
-  std::string GetStringProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return strings_[index];
-  }
-  void SetStringProperty(int32_t index, const std::string& value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    strings_[index] = value;
-  }
+  BenchHost() { SetClaimedDefaults(); }
   int32_t GetState() override { return 2; }
   void SetState(int32_t) override {}
   void RaiseStatusUpdate(int32_t) override {}
@@ -89,10 +70,8 @@ class BenchHost : public device::UnitHost {
   }
 
  private:
-  std::mutex mu_;  // guards the property maps and the counters
+  std::mutex mu_;  // guards the counters
   std::condition_variable cv_;
-  std::map<int32_t, int32_t> numbers_;
-  std::map<int32_t, std::string> strings_;
   int completed_ = 0;
   int target_ = -1;
   int errors_ = 0;

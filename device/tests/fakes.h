@@ -13,6 +13,7 @@
 
 #include "device/fiscal_device.h"
 #include "device/opos_codes.h"
+#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "platform/os/clock.h"
 
@@ -394,29 +395,9 @@ struct HostEvent {
   friend bool operator==(const HostEvent&, const HostEvent&) = default;
 };
 
-class FakeHost : public UnitHost {
+class FakeHost : public PropertyHost {
  public:
-  FakeHost() {
-    numbers_[opos::PIDX_PrinterState] = opos::FPTR_PS_MONITOR;
-    numbers_[opos::PIDX_MessageLength] = 30;
-    numbers_[opos::PIDX_NumVatRates] = 4;
-  }
-  int32_t GetNumberProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return numbers_[index];
-  }
-  void SetNumberProperty(int32_t index, int32_t value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    numbers_[index] = value;
-  }
-  std::string GetStringProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return strings_[index];
-  }
-  void SetStringProperty(int32_t index, const std::string& value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    strings_[index] = value;
-  }
+  FakeHost() { SetClaimedDefaults(); }
   int32_t GetState() override {
     std::lock_guard<std::mutex> l(mu_);
     return state_;
@@ -527,8 +508,6 @@ class FakeHost : public UnitHost {
 
   std::mutex mu_;
   std::condition_variable cv_;
-  std::map<int32_t, int32_t> numbers_;
-  std::map<int32_t, std::string> strings_;
   int32_t state_ = opos::OPOS_S_IDLE;
   std::vector<int32_t> states_;
   std::vector<HostEvent> events_;

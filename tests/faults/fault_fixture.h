@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/opos_codes.h"
+#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "simulator/simulator.h"
 
@@ -61,24 +62,8 @@ inline int OpenReceiptLinesStartingWith(sim::Simulator& sim, const std::string& 
   });
 }
 
-class FaultHost : public device::UnitHost {
+class FaultHost : public device::testing::PropertyHost {
  public:
-  int32_t GetNumberProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return numbers_[index];
-  }
-  void SetNumberProperty(int32_t index, int32_t value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    numbers_[index] = value;
-  }
-  std::string GetStringProperty(int32_t index) override {
-    std::lock_guard<std::mutex> l(mu_);
-    return strings_[index];
-  }
-  void SetStringProperty(int32_t index, const std::string& value) override {
-    std::lock_guard<std::mutex> l(mu_);
-    strings_[index] = value;
-  }
   int32_t GetState() override {
     std::lock_guard<std::mutex> l(mu_);
     return state_;
@@ -134,8 +119,6 @@ class FaultHost : public device::UnitHost {
  private:
   // Guards everything below: the worker thread and the test's thread both call in.
   std::mutex mu_;
-  std::map<int32_t, int32_t> numbers_;
-  std::map<int32_t, std::string> strings_;
   int32_t state_ = 2;
   std::vector<int32_t> completed_;
   std::vector<int32_t> errors_;
