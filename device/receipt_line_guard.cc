@@ -29,11 +29,6 @@ void ReceiptLineGuard::NewCommand() {
   done_in_command_.clear();
 }
 
-bool ReceiptLineGuard::armed() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return armed_;
-}
-
 void ReceiptLineGuard::Forget() {
   std::lock_guard<std::mutex> lock(mu_);
   pending_.reset();

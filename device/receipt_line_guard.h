@@ -46,7 +46,6 @@ class ReceiptLineGuard {
   // Armed: read the figure before each guarded line (one read more per line), and skip
   // the lines done since NewCommand. Disarming forgets those lines.
   void Arm(bool on);
-  bool armed() const;
   // The next queued operation starts (not a retry of the last one).
   void NewCommand();
 
