@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace kelo::control {
 
@@ -26,6 +27,16 @@ class EventDispatcher {
   // Runs fn on the application's thread and returns when it has finished. An implementation
   // may give up before fn started (see QueuedDispatcher); it must then never run fn.
   virtual void Invoke(std::function<void()> fn) = 0;
+  // For calls that a handler makes back into the service object. When the calling thread
+  // is running a handler (or something called from one) whose raiser waits in Invoke, runs
+  // call on the raiser's thread, which is idle while it waits, and returns true once call has
+  // run: the service object then sees the call come from its own callback and does not wait
+  // for that callback to end. Otherwise returns false without running call. The default
+  // (handlers run on the raiser's thread already) always returns false.
+  virtual bool CallOnWaitingRaiser(const std::function<void()>& call) {
+    (void)call;
+    return false;
+  }
 };
 
 // The default: runs every handler at once on the thread that raised the event (the service
@@ -46,7 +57,9 @@ class DirectDispatcher : public EventDispatcher {
 // inside a control object call that itself waits for the service thread), the function is
 // withdrawn and never runs; the raiser then sees its own preset answer (for an error event:
 // the service object's default response). Once picked up, the wait lasts as long as the
-// handler runs (a message box waits for the user).
+// handler runs (a message box waits for the user); meanwhile the raiser runs the calls that
+// handler makes back into the service object (CallOnWaitingRaiser), so that a handler that
+// freezes events, releases or closes does not wait for the raiser that waits for it.
 class QueuedDispatcher : public EventDispatcher {
  public:
   explicit QueuedDispatcher(std::function<void()> wake = {},
@@ -55,6 +68,7 @@ class QueuedDispatcher : public EventDispatcher {
 
   void Post(std::function<void()> fn) override;
   void Invoke(std::function<void()> fn) override;
+  bool CallOnWaitingRaiser(const std::function<void()>& call) override;
 
   // Runs every queued function on the calling thread, in arrival order. Returns how many ran.
   int RunPending();
@@ -63,9 +77,14 @@ class QueuedDispatcher : public EventDispatcher {
 
  private:
   struct Item;
+  struct Running;
+  // The items running on this thread, innermost last (a handler may drain the queue again,
+  // for example from a nested event loop).
+  static thread_local std::vector<Running*> t_running_;
   std::function<void()> wake_;
   const std::chrono::milliseconds pickup_timeout_;
-  // Guards queue_ and shut_down_; never held while a queued function runs.
+  // Guards queue_, shut_down_ and the items' stage and calls; never held while a queued
+  // function or a call runs.
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::shared_ptr<Item>> queue_;

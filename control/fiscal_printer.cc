@@ -175,9 +175,35 @@ int32_t FiscalPrinter::FailOpen(int32_t result_code, int32_t open_result, std::s
 }
 
 void FiscalPrinter::ReleaseService() {
-  service_.Reset();
-  callbacks_.Reset();
+  // The last reference takes the service object down, which ends its delivery thread: from
+  // inside a handler that must happen where the handler's event came from (see
+  // InvokeService), not on a thread that event waits for.
+  auto service = std::move(service_);
+  auto callbacks = std::move(callbacks_);
   ids_.clear();
+  OnServiceSide([&] {
+    service.Reset();
+    callbacks.Reset();
+  });
+}
+
+void FiscalPrinter::OnServiceSide(const std::function<void()>& fn) {
+  std::shared_ptr<EventDispatcher> dispatcher;
+  {
+    std::lock_guard<std::mutex> lock(sink_->mutex);
+    dispatcher = sink_->dispatcher;
+  }
+  if (!dispatcher->CallOnWaitingRaiser(fn)) fn();
+}
+
+HRESULT FiscalPrinter::InvokeService(int method, std::span<Variant> args, Variant* result) {
+  // A handler that QueuedDispatcher runs for a synchronous event (error, DirectIO) holds up
+  // the service object's delivery thread. Its calls go through that waiting thread, so the
+  // service object sees them come from its own callback, as with DirectDispatcher, and does
+  // not wait for the callback to end (freezing, releasing, closing).
+  HRESULT hr = automation::E_FAIL;
+  OnServiceSide([&] { hr = service_->Invoke(ids_[method - 1], InvokeKind::Method, args, result); });
+  return hr;
 }
 
 int32_t FiscalPrinter::Open(const std::string& device_name) {
@@ -233,7 +259,7 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
   std::vector<Variant> args{Variant::Text("FiscalPrinter"), Variant::Text(device_name),
                             Variant::Dispatch(callbacks_.Get())};
   Variant result;
-  const HRESULT hr = service_->Invoke(ids_[kOpenService - 1], InvokeKind::Method, args, &result);
+  const HRESULT hr = InvokeService(kOpenService, args, &result);
   if (automation::Failed(hr)) {
     return FailOpen(opos::OPOS_E_NOSERVICE, opos::OPOS_OR_FAILEDOPEN,
                     "OpenService of " + prog_id->text + " failed");
@@ -245,8 +271,7 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
     std::string text = GetPropertyString(opos::PIDX_ErrorString);
     Variant open_result;
     int32_t why = opos::OPOS_OR_FAILEDOPEN;
-    if (automation::Succeeded(
-            service_->Invoke(ids_[kGetOpenResult - 1], InvokeKind::Method, {}, &open_result))) {
+    if (automation::Succeeded(InvokeService(kGetOpenResult, {}, &open_result))) {
       why = ResultLong(open_result, why);
       if (why == 0) why = opos::OPOS_OR_FAILEDOPEN;
     }
@@ -287,7 +312,7 @@ int32_t FiscalPrinter::Call(int method, std::span<Variant> args) {
     return opos::OPOS_E_CLOSED;
   }
   Variant result;
-  const HRESULT hr = service_->Invoke(ids_[method - 1], InvokeKind::Method, args, &result);
+  const HRESULT hr = InvokeService(method, args, &result);
   if (automation::Failed(hr)) return opos::OPOS_E_NOSERVICE;
   return ResultLong(result, opos::OPOS_E_NOSERVICE);
 }
@@ -309,8 +334,7 @@ int32_t FiscalPrinter::GetPropertyNumber(int32_t index) {
   }
   std::vector<Variant> args{Variant::Long(index)};
   Variant result;
-  if (automation::Failed(
-          service_->Invoke(ids_[kGetPropertyNumber - 1], InvokeKind::Method, args, &result))) {
+  if (automation::Failed(InvokeService(kGetPropertyNumber, args, &result))) {
     return 0;
   }
   return ResultLong(result, 0);
@@ -326,8 +350,7 @@ std::string FiscalPrinter::GetPropertyString(int32_t index) {
   std::vector<Variant> args{Variant::Long(index)};
   Variant result;
   std::string text;
-  if (automation::Failed(
-          service_->Invoke(ids_[kGetPropertyString - 1], InvokeKind::Method, args, &result)) ||
+  if (automation::Failed(InvokeService(kGetPropertyString, args, &result)) ||
       automation::Failed(result.ToText(&text))) {
     return {};
   }
@@ -341,7 +364,7 @@ void FiscalPrinter::SetPropertyNumber(int32_t index, int32_t value) {
     return;
   }
   std::vector<Variant> args{Variant::Long(index), Variant::Long(value)};
-  service_->Invoke(ids_[kSetPropertyNumber - 1], InvokeKind::Method, args, nullptr);
+  InvokeService(kSetPropertyNumber, args, nullptr);
 }
 
 void FiscalPrinter::SetPropertyString(int32_t index, const std::string& value) {
@@ -351,7 +374,7 @@ void FiscalPrinter::SetPropertyString(int32_t index, const std::string& value) {
     return;
   }
   std::vector<Variant> args{Variant::Long(index), Variant::Text(value)};
-  service_->Invoke(ids_[kSetPropertyString - 1], InvokeKind::Method, args, nullptr);
+  InvokeService(kSetPropertyString, args, nullptr);
 }
 
 int32_t FiscalPrinter::OpenResult() {

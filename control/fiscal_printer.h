@@ -359,6 +359,11 @@ class FiscalPrinter {
   int32_t CallArgs(int method, std::vector<automation::Variant> args) { return Call(method, args); }
   int32_t FailOpen(int32_t result_code, int32_t open_result, std::string why);
   void ReleaseService();
+  // Every call into the service object goes through here; fn runs on the thread the
+  // dispatcher picks (see EventDispatcher::CallOnWaitingRaiser).
+  automation::HRESULT InvokeService(int method, std::span<automation::Variant> args,
+                                    automation::Variant* result);
+  void OnServiceSide(const std::function<void()>& fn);
 
   FiscalPrinterOptions options_;
   std::shared_ptr<EventSink> sink_;

@@ -12,19 +12,21 @@ EventDelivery::~EventDelivery() {
 
 void EventDelivery::Start() {
   {
-    std::lock_guard<std::mutex> lock(gate_mu_);
-    if (running_) return;
+    std::lock_guard<std::mutex> lock(gate_->mu);
+    if (gate_->running) return;
   }
   if (queue_thread_.joinable()) queue_thread_.join();
   window_.Start();
   {
-    std::lock_guard<std::mutex> lock(gate_mu_);
-    frozen_ = false;
-    delivering_ = false;
+    std::lock_guard<std::mutex> lock(gate_->mu);
+    gate_->frozen = false;
+    gate_->delivering = false;
     // A drop requested by ClearOutput in an earlier session must not eat an error event of
     // this one.
-    drop_errors_ = false;
-    running_ = true;
+    gate_->drop_errors = false;
+    gate_->answer_errors = false;
+    ++gate_->session;
+    gate_->running = true;
   }
   {
     std::lock_guard<std::mutex> lock(list_mu_);
@@ -36,11 +38,11 @@ void EventDelivery::Start() {
 
 void EventDelivery::Stop() {
   {
-    std::lock_guard<std::mutex> lock(gate_mu_);
-    if (!running_) return;
-    running_ = false;
+    std::lock_guard<std::mutex> lock(gate_->mu);
+    if (!gate_->running) return;
+    gate_->running = false;
   }
-  gate_cv_.notify_all();
+  gate_->cv.notify_all();
   {
     std::lock_guard<std::mutex> lock(list_mu_);
     list_stop_ = true;
@@ -54,8 +56,8 @@ void EventDelivery::Stop() {
 }
 
 bool EventDelivery::running() {
-  std::lock_guard<std::mutex> lock(gate_mu_);
-  return running_;
+  std::lock_guard<std::mutex> lock(gate_->mu);
+  return gate_->running;
 }
 
 int32_t EventDelivery::Bind(automation::IDispatch* control) {
@@ -105,7 +107,7 @@ int32_t EventDelivery::RaiseError(int32_t result_code, int32_t extended, int32_t
   record->args[2] = locus;
   record->response = preset_response;
   DeliverOne(record);
-  std::lock_guard<std::mutex> lock(gate_mu_);
+  std::lock_guard<std::mutex> lock(gate_->mu);
   return record->done ? record->response : preset_response;
 }
 
@@ -124,82 +126,103 @@ void EventDelivery::QueueMain() {
 }
 
 bool EventDelivery::DeliverOne(const std::shared_ptr<Record>& record) {
+  const bool error = record->kind == Kind::Error;
+  Gate& gate = *gate_;
+  auto gives_up = [&] { return !gate.running || (error && gate.answer_errors); };
   {
-    std::unique_lock<std::mutex> lock(gate_mu_);
-    gate_cv_.wait(lock, [this] { return !running_ || (!frozen_ && !delivering_); });
-    if (!running_) return false;
-    if (drop_errors_ && record->kind == Kind::Error) return false;  // the flag stays set
-    drop_errors_ = false;
-    delivering_ = true;
+    std::unique_lock<std::mutex> lock(gate.mu);
+    gate.cv.wait(lock, [&] { return gives_up() || (!gate.frozen && !gate.delivering); });
+    if (gives_up()) return false;
+    if (gate.drop_errors && error) return false;  // the flag stays set
+    gate.drop_errors = false;
+    gate.delivering = true;
+    record->session = gate.session;
   }
-  const bool posted = window_.Post([this, record] { CallControlObject(record); });
-  {
-    std::unique_lock<std::mutex> lock(gate_mu_);
-    if (posted) gate_cv_.wait(lock, [&] { return record->done || !running_; });
-    delivering_ = false;
-  }
-  gate_cv_.notify_all();
-  return posted;
-}
-
-void EventDelivery::CallControlObject(const std::shared_ptr<Record>& record) {
   ControlBinding binding;
   {
     std::lock_guard<std::mutex> lock(binding_mu_);
     binding = binding_;
   }
-  int32_t response = record->response;
-  switch (record->kind) {
+  const bool posted = window_.Post([gate = gate_, binding = std::move(binding), record] {
+    CallControlObject(*gate, binding, *record);
+  });
+  std::unique_lock<std::mutex> lock(gate.mu);
+  if (!posted) {
+    gate.delivering = false;
+    lock.unlock();
+    gate.cv.notify_all();
+    return false;
+  }
+  // The callback clears `delivering` when it returns, also when its raiser has given up.
+  gate.cv.wait(lock, [&] { return record->done || gives_up(); });
+  return record->done;
+}
+
+void EventDelivery::CallControlObject(Gate& gate, const ControlBinding& binding, Record& record) {
+  int32_t response = record.response;
+  switch (record.kind) {
     case Kind::DirectIO: {
-      int32_t data = record->args[1];
-      std::string text = record->text;
-      binding.CallDirectIO(record->args[0], &data, &text);
+      int32_t data = record.args[1];
+      std::string text = record.text;
+      binding.CallDirectIO(record.args[0], &data, &text);
       break;
     }
     case Kind::Error:
-      binding.CallError(record->args[0], record->args[1], record->args[2], &response);
+      binding.CallError(record.args[0], record.args[1], record.args[2], &response);
       break;
     case Kind::OutputComplete:
-      binding.CallOutputComplete(record->args[0]);
+      binding.CallOutputComplete(record.args[0]);
       break;
     case Kind::StatusUpdate:
-      binding.CallStatusUpdate(record->args[0]);
+      binding.CallStatusUpdate(record.args[0]);
       break;
   }
   {
-    std::lock_guard<std::mutex> lock(gate_mu_);
-    record->response = response;
-    record->done = true;
+    std::lock_guard<std::mutex> lock(gate.mu);
+    record.response = response;
+    record.done = true;
+    // A callback that stopped delivery and started it again must not end the new session's
+    // delivery.
+    if (record.session == gate.session) gate.delivering = false;
   }
-  gate_cv_.notify_all();
+  gate.cv.notify_all();
 }
 
 void EventDelivery::Freeze(bool freeze) {
-  std::unique_lock<std::mutex> lock(gate_mu_);
+  Gate& gate = *gate_;
+  std::unique_lock<std::mutex> lock(gate.mu);
   if (!freeze) {
-    frozen_ = false;
+    gate.frozen = false;
     lock.unlock();
-    gate_cv_.notify_all();
+    gate.cv.notify_all();
     return;
   }
-  if (frozen_) return;
-  frozen_ = true;
+  if (gate.frozen) return;
+  gate.frozen = true;
   // Let the callback in progress finish first; a callback freezing from inside itself
   // cannot wait for its own end.
   lock.unlock();
   const bool inside_callback = window_.OnLoopThread();
   lock.lock();
-  if (!inside_callback) gate_cv_.wait(lock, [this] { return !delivering_ || !running_; });
+  if (!inside_callback) gate.cv.wait(lock, [&] { return !gate.delivering || !gate.running; });
 }
 
 bool EventDelivery::frozen() {
-  std::lock_guard<std::mutex> lock(gate_mu_);
-  return frozen_;
+  std::lock_guard<std::mutex> lock(gate_->mu);
+  return gate_->frozen;
 }
 
 void EventDelivery::MarkDropErrors() {
-  std::lock_guard<std::mutex> lock(gate_mu_);
-  if (frozen_) drop_errors_ = true;
+  std::lock_guard<std::mutex> lock(gate_->mu);
+  if (gate_->frozen) gate_->drop_errors = true;
+}
+
+void EventDelivery::AnswerErrorsWithPreset(bool on) {
+  {
+    std::lock_guard<std::mutex> lock(gate_->mu);
+    gate_->answer_errors = on;
+  }
+  gate_->cv.notify_all();
 }
 
 }  // namespace kelo::service

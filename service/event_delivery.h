@@ -6,6 +6,8 @@
 // Threads: raisers (callers' threads, the device worker), the queue thread (owned here; it
 // takes queued events one by one and hands them over), and the delivery thread (a
 // platform::MessageThread owned here; the only thread that calls the control object).
+// A callback may close the unit and drop its last reference, so this object may be gone when
+// a callback returns: what the delivery thread touches afterwards is shared with it.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
@@ -63,34 +65,48 @@ class EventDelivery {
   // ClearOutput: when frozen, the next error event is dropped.
   void MarkDropErrors();
 
+  // While on, error events are not delivered: RaiseError returns its preset response at once,
+  // and raisers already waiting (for a freeze to end, for their callback) return it now. The
+  // unit turns it on while it releases the device, whose worker may be waiting for an answer
+  // that only a callback busy with that very release would give; off again on the next claim.
+  void AnswerErrorsWithPreset(bool on);
+
  private:
   struct Record {
     Kind kind;
     int32_t args[3] = {0, 0, 0};
     int32_t response = 0;  // error events: the response, preset by the raiser
     std::string text;      // DirectIO events
-    bool done = false;     // guarded by gate_mu_
+    uint64_t session = 0;  // the Start it was delivered under
+    bool done = false;     // guarded by Gate::mu
+  };
+  // Shared with every callback handed to the delivery thread (see the top).
+  struct Gate {
+    // Guards everything here and Record::done. Never held while a callback runs or together
+    // with list_mu_.
+    std::mutex mu;
+    std::condition_variable cv;
+    bool running = false;
+    bool frozen = false;
+    bool delivering = false;  // a callback is in progress (at most one at a time)
+    bool drop_errors = false;
+    bool answer_errors = false;
+    uint64_t session = 0;  // counts Starts
   };
 
   void Queue(std::shared_ptr<Record> record);
   void QueueMain();
   // Hands one record to the delivery thread and waits for its callback. False when the
-  // record was not delivered.
+  // record was not delivered or its raiser stopped waiting.
   bool DeliverOne(const std::shared_ptr<Record>& record);
-  void CallControlObject(const std::shared_ptr<Record>& record);
+  // Runs on the delivery thread; touches nothing of this object.
+  static void CallControlObject(Gate& gate, const ControlBinding& binding, Record& record);
 
-  // Guards binding_ (renewed by Bind while the delivery thread may read it).
+  // Guards binding_ (renewed by Bind while raisers may copy it).
   std::mutex binding_mu_;
   ControlBinding binding_;
 
-  // Guards running_, frozen_, delivering_, drop_errors_ and Record::done. Never held while
-  // a callback runs or together with list_mu_.
-  std::mutex gate_mu_;
-  std::condition_variable gate_cv_;
-  bool running_ = false;
-  bool frozen_ = false;
-  bool delivering_ = false;  // a callback is in progress (at most one at a time)
-  bool drop_errors_ = false;
+  const std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
 
   // Guards pending_ and list_stop_. Never held while delivering.
   std::mutex list_mu_;

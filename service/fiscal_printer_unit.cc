@@ -32,6 +32,7 @@ CFiscalPrinterUnit::CFiscalPrinterUnit(std::string registry_file, platform::Cloc
 }
 
 CFiscalPrinterUnit::~CFiscalPrinterUnit() {
+  events_.AnswerErrorsWithPreset(true);  // as in ReleaseDevice
   Disconnect();
   // The device layer goes before the port closes and before event delivery stops: a worker
   // that outlived Disconnect's bounded wait still uses both, and its destructor joins it.

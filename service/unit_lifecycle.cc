@@ -103,6 +103,7 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         verifyOpened();
         if (claimed()) return;
         if (!claim_lock_.Acquire(timeout)) Fail(OPOS_E_TIMEOUT, 0, "Claim timeout");
+        events_.AnswerErrorsWithPreset(false);
         if (OpenSerialPort() != 0) {
           claim_lock_.Release();
           Fail(OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
@@ -130,6 +131,9 @@ int32_t CFiscalPrinterUnit::ReleaseDevice() {
   return RunMethod("ReleaseDevice", [this] {
     if (!claimed()) Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
     if (device_enabled()) SetDeviceEnabled(0);
+    // A worker waiting for the answer to an error event stops waiting: the callback that
+    // would answer may be the one releasing (and the queue ends with the claim anyway).
+    events_.AnswerErrorsWithPreset(true);
     Disconnect();
     CloseSerialPort();
     {
