@@ -2,7 +2,6 @@
 // pseudo-terminal: drawer, logos and display images made from pictures written here,
 // reports to files compared with the printer's own report data, departments, keys, the
 // virtual ticket, polling periods and the device flag.
-#ifdef KELO_HAVE_SIM
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -452,4 +451,3 @@ TEST_F(DirectIOSimTest, PollingPeriodsChangeOnlyWhereNotMinusOne) {
 
 }  // namespace
 }  // namespace kelo::device
-#endif  // KELO_HAVE_SIM

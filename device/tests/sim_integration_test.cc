@@ -1,6 +1,5 @@
 // DeviceUnit against the in-process printer simulator over a real pseudo-terminal: the whole
 // path from device operation through the protocol engine and the serial port.
-#ifdef KELO_HAVE_SIM
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -367,4 +366,3 @@ TEST_F(SimulatorTest, PrinterSwitchedOffLocksAndComesBack) {
 
 }  // namespace
 }  // namespace kelo::device
-#endif  // KELO_HAVE_SIM

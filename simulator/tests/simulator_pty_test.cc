@@ -18,10 +18,8 @@
 #include "simulator/simulator.h"
 #include "simulator/state_file.h"
 
-#ifdef KELO_SIM_HAVE_LINK
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
-#endif
 
 namespace kelo::sim {
 namespace {
@@ -144,8 +142,6 @@ TEST(SimulatorPtyTest, StateFileCarriesTheFiscalMemoryToTheNextRun) {
   again.Stop();
   std::filesystem::remove(state);
 }
-
-#ifdef KELO_SIM_HAVE_LINK
 
 std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& what) {
   std::vector<std::string> out;
@@ -288,8 +284,6 @@ TEST(SimulatorEndToEndTest, EverySaleOnceThroughCorruptionAndNoise) {
   EXPECT_GT(c.corrupted, 0u);
   EXPECT_GT(c.noise, 0u);
 }
-
-#endif  // KELO_SIM_HAVE_LINK
 
 }  // namespace
 }  // namespace kelo::sim
