@@ -9,8 +9,8 @@
 #include "bench/bench_rig.h"
 #include "device/device_unit.h"
 #include "device/opos_codes.h"
-#include "device/tests/fakes.h"
 #include "link/fpu_protocol.h"
+#include "testing/device_fakes.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <utility>
 
 #include "device/opos_codes.h"
-#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/property_host.h"
 
 namespace kelo::bench {
 

@@ -191,6 +191,7 @@ DeviceUnit::Wake DeviceUnit::WaitForWork(uint32_t period_ms) {
       remaining = period_ms - elapsed;
     }
     const uint32_t slice = std::min(remaining, wait_slice_ms_.load());
+    ++idle_waits_;
     if (slice == kInfinite) {
       worker_cv_.wait(lock);
     } else {

@@ -137,6 +137,10 @@ class DeviceUnit {
   // Longest real-time stretch the worker waits before looking at the clock again. Tests on
   // virtual time set a few milliseconds so that advancing the clock ends the wait.
   void SetWaitSlice(uint32_t ms) { wait_slice_ms_ = ms; }
+  // How many times the worker has looked at the clock and gone on waiting for work. Two more
+  // than before an action means it has seen the action (a new period, a moved clock) and
+  // is waiting again, with any poll that action caused done.
+  uint64_t idle_waits() const { return idle_waits_.load(); }
 
   // Frame traffic of the protocol engine, one line per frame (see FiscalDevice).
   void SetLinkTrace(std::function<void(std::string_view line)> sink) {
@@ -169,6 +173,7 @@ class DeviceUnit {
   std::atomic<uint32_t> after_sync_{100};
   std::atomic<uint32_t> after_async_{100};
   std::atomic<uint32_t> wait_slice_ms_{0xFFFFFFFFu};
+  std::atomic<uint64_t> idle_waits_{0};
 
   // Sync-call lock: at most one synchronous call in flight. Taken and released by the
   // calling thread around the whole call; the worker never takes it. Taken before mu_.

@@ -11,7 +11,7 @@
 #include "device/line_composer.h"
 #include "device/opos_codes.h"
 #include "device/parameter_text.h"
-#include "device/tests/fakes.h"
+#include "testing/device_fakes.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "device/device_operations.h"
 #include "device/directio_text.h"
 #include "device/parameter_text.h"
-#include "device/tests/fakes.h"
+#include "testing/device_fakes.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "link/fpu_frame.h"
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
-#include "link/testing/fake_serial_os.h"
+#include "testing/fake_serial_os.h"
 
 namespace {
 

@@ -131,7 +131,9 @@ bool EventDelivery::DeliverOne(const std::shared_ptr<Record>& record) {
   auto gives_up = [&] { return !gate.running || (error && gate.answer_errors); };
   {
     std::unique_lock<std::mutex> lock(gate.mu);
+    ++gate.held;
     gate.cv.wait(lock, [&] { return gives_up() || (!gate.frozen && !gate.delivering); });
+    --gate.held;
     if (gives_up()) return false;
     if (gate.drop_errors && error) return false;  // the flag stays set
     gate.drop_errors = false;
@@ -210,6 +212,11 @@ void EventDelivery::Freeze(bool freeze) {
 bool EventDelivery::frozen() {
   std::lock_guard<std::mutex> lock(gate_->mu);
   return gate_->frozen;
+}
+
+int EventDelivery::held() {
+  std::lock_guard<std::mutex> lock(gate_->mu);
+  return gate_->held;
 }
 
 void EventDelivery::MarkDropErrors() {

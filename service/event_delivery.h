@@ -61,6 +61,9 @@ class EventDelivery {
   // releases, from whichever thread it comes.
   void Freeze(bool freeze);
   bool frozen();
+  // Events waiting to be handed over (held by a freeze or behind the delivery in progress):
+  // queued ones the queue thread has taken and error raisers. For tests.
+  int held();
 
   // ClearOutput: when frozen, the next error event is dropped.
   void MarkDropErrors();
@@ -91,6 +94,7 @@ class EventDelivery {
     bool delivering = false;  // a callback is in progress (at most one at a time)
     bool drop_errors = false;
     bool answer_errors = false;
+    int held = 0;          // deliveries waiting to be handed over
     uint64_t session = 0;  // counts Starts
   };
 

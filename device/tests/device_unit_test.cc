@@ -8,7 +8,8 @@
 #include "device/device_command.h"
 #include "device/device_unit.h"
 #include "device/opos_codes.h"
-#include "device/tests/fakes.h"
+#include "testing/device_fakes.h"
+#include "testing/wait.h"
 
 namespace kelo::device {
 namespace {
@@ -254,12 +255,17 @@ TEST_F(DeviceUnitTest, ClearOutputWhileACommandRunsKeepsLaterWork) {
 
 TEST_F(DeviceUnitTest, PollingPeriodsFollowTheLastWake) {
   ASSERT_TRUE(unit_->Connect(OPOS_FOREVER).ok());
-  // Lets the worker settle into its wait, moves virtual time, and counts the polls.
-  auto probes_after = [this](uint32_t advance_ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Waits until the worker has seen what came before and waits again (see idle_waits).
+  auto settle = [this] {
+    const uint64_t seen = unit_->idle_waits();
+    EXPECT_TRUE(kelo::testing::WaitFor([&] { return unit_->idle_waits() >= seen + 2; }));
+  };
+  // Moves virtual time once the worker waits, and counts the polls that causes.
+  auto probes_after = [&](uint32_t advance_ms) {
+    settle();
     const int before = device_->probes();
     clock_.Advance(advance_ms);
-    for (int i = 0; i < 50; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    settle();
     return device_->probes() - before;
   };
   // All periods 0: the worker never polls.
@@ -371,8 +377,9 @@ TEST_F(DeviceUnitTest, SyncCallersAreReleasedWhenTheWorkerStops) {
     std::string out;
     EXPECT_EQ(unit_->RunDeviceOpSync(&DeviceOperations::DoPrintXReport, "", out).code, 111);
   });
+  // The running command ends only once the stop has been asked for.
   std::thread releaser([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(kelo::testing::WaitFor([&] { return !unit_->connected(); }));
     device_->Release();
   });
   unit_->Disconnect();

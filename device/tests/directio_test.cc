@@ -18,74 +18,26 @@
 #include "device/drawer_wait.h"
 #include "device/opos_codes.h"
 #include "device/parameter_text.h"
-#include "device/tests/fakes.h"
 #include "imaging/tests/picture_files.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/device_fakes.h"
+#include "testing/fields.h"
+#include "testing/recording_port.h"
+#include "testing/scaled_clock.h"
 
 namespace kelo::device {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace opos;
+using kelo::testing::Fields;
+using kelo::testing::RecordingPort;
 using testing::FakeHost;
 using Bytes = imaging::testing::Bytes;
 using imaging::Rgb;
 
 constexpr char S = '\x1f';
-
-// Real time running ten times faster, so protocol pauses cost little.
-class FastClock : public platform::Clock {
- public:
-  uint32_t TickMs() override {
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - origin_);
-    return static_cast<uint32_t>(static_cast<uint64_t>(us.count()) * 10 / 1000);
-  }
-  void SleepMs(uint32_t ms) override {
-    std::this_thread::sleep_for(std::chrono::microseconds(uint64_t{ms} * 100));
-  }
-
- private:
-  const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
-};
-
-// The serial port, counting the commands it writes by opcode and keeping their payloads.
-class RecordingPort : public link::SerialPort {
- public:
-  explicit RecordingPort(platform::Clock& clock) : SerialPort(link::LinuxSerialOs(), clock) {}
-  int32_t Write(const uint8_t* buffer, uint32_t count, uint32_t* written) override {
-    {
-      std::lock_guard<std::mutex> l(mu_);
-      if (count >= 10 && buffer[0] == 0x01 && buffer[1] == 0x41) {
-        const size_t n = (size_t{buffer[3]} << 8) | buffer[4];
-        if (n >= 3 && 5 + n <= count) {
-          commands_.emplace_back(buffer[7],
-                                 std::string(reinterpret_cast<const char*>(buffer + 8), n - 3));
-        }
-      }
-    }
-    return SerialPort::Write(buffer, count, written);
-  }
-  std::vector<std::string> Sent(uint8_t opcode) {
-    std::lock_guard<std::mutex> l(mu_);
-    std::vector<std::string> v;
-    for (const auto& [op, payload] : commands_) {
-      if (op == opcode) v.push_back(payload);
-    }
-    return v;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::pair<uint8_t, std::string>> commands_;
-};
-
-std::string Fields(std::initializer_list<std::string> fields) {
-  std::string s;
-  for (const auto& f : fields) s += f + S;
-  return s;
-}
 
 std::string Slurp(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
@@ -176,7 +128,7 @@ class DirectIOSimTest : public ::testing::Test {
   bool TempEmpty() { return fs::is_empty(temp_); }
 
   std::string dir_, temp_;
-  FastClock clock_;
+  kelo::testing::ScaledClock clock_{10};  // protocol pauses cost a tenth
   std::unique_ptr<sim::Simulator> sim_;
   RecordingPort port_{clock_};
   FakeHost host_;

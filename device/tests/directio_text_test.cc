@@ -12,20 +12,16 @@
 #include "device/drawer_wait.h"
 #include "device/report_files.h"
 #include "platform/os/clock.h"
+#include "testing/fields.h"
 
 namespace kelo::device {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace directio;
+using kelo::testing::Fields;
 
 constexpr char S = '\x1f';
-
-std::string Fields(std::initializer_list<std::string> fields) {
-  std::string s;
-  for (const auto& f : fields) s += f + S;
-  return s;
-}
 
 TEST(DirectIOTextTest, DataNeedsFollowTheElementsEachCommandTouches) {
   const int32_t one[] = {1};

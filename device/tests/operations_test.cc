@@ -3,7 +3,7 @@
 
 #include "device/device_operations.h"
 #include "device/opos_codes.h"
-#include "device/tests/fakes.h"
+#include "testing/device_fakes.h"
 
 namespace kelo::device {
 namespace {

@@ -8,94 +8,25 @@
 
 #include "device/device_unit.h"
 #include "device/opos_codes.h"
-#include "device/tests/fakes.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/device_fakes.h"
+#include "testing/fields.h"
+#include "testing/recording_port.h"
+#include "testing/scaled_clock.h"
+#include "testing/wait.h"
 
 namespace kelo::device {
 namespace {
 
 using namespace opos;
+using kelo::testing::Fields;
+using kelo::testing::RecordingPort;
+using kelo::testing::ScaledClock;
+using kelo::testing::WaitFor;
 using testing::FakeHost;
 
 constexpr char S = '\x1f';
-
-// Real time running `factor` times faster: protocol deadlines and polling periods shrink
-// accordingly, so the silent-printer paths take a fraction of their wall-clock time.
-class ScaledClock : public platform::Clock {
- public:
-  explicit ScaledClock(uint32_t factor) : factor_(factor) {}
-  uint32_t TickMs() override {
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - origin_);
-    return static_cast<uint32_t>(static_cast<uint64_t>(us.count()) * factor_ / 1000);
-  }
-  void SleepMs(uint32_t ms) override {
-    std::this_thread::sleep_for(std::chrono::microseconds(uint64_t{ms} * 1000 / factor_));
-  }
-
- private:
-  const uint32_t factor_;
-  const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
-};
-
-// The serial port, keeping every command it writes (opcode and payload).
-class RecordingPort : public link::SerialPort {
- public:
-  explicit RecordingPort(platform::Clock& clock) : SerialPort(link::LinuxSerialOs(), clock) {}
-  int32_t Write(const uint8_t* buffer, uint32_t count, uint32_t* written) override {
-    {
-      std::lock_guard<std::mutex> l(mu_);
-      // Envelope: 01 41 seq lenH lenL, data (31 job opcode payload), check code.
-      if (count >= 10 && buffer[0] == 0x01 && buffer[1] == 0x41) {
-        const size_t n = (size_t{buffer[3]} << 8) | buffer[4];
-        if (n >= 3 && 5 + n <= count) {
-          commands_.emplace_back(buffer[7],
-                                 std::string(reinterpret_cast<const char*>(buffer + 8), n - 3));
-        }
-      }
-    }
-    return SerialPort::Write(buffer, count, written);
-  }
-  // Payloads of the commands with this opcode (and, for 0x4D, this sub-code), in order.
-  std::vector<std::string> Sent(uint8_t opcode, char sub = 0) {
-    std::lock_guard<std::mutex> l(mu_);
-    std::vector<std::string> v;
-    for (const auto& [op, payload] : commands_) {
-      if (op != opcode) continue;
-      if (sub != 0 && (payload.empty() || payload[0] != sub)) continue;
-      v.push_back(sub != 0 ? payload.substr(std::min<size_t>(2, payload.size())) : payload);
-    }
-    return v;
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> l(mu_);
-    commands_.clear();
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::pair<uint8_t, std::string>> commands_;
-};
-
-template <typename Pred>
-bool WaitFor(Pred pred, int ms = 10000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
-std::string Fields(std::initializer_list<std::string> fields) {
-  std::string s;
-  for (const auto& f : fields) {
-    s += f;
-    s += S;
-  }
-  return s;
-}
 
 class SimulatorTest : public ::testing::Test {
  protected:
@@ -358,9 +289,9 @@ TEST_F(SimulatorTest, PrinterSwitchedOffLocksAndComesBack) {
   Claim();
   unit_.SetPollingTimes(200, 100, 100);
   sim_.SetPowered(false);
-  ASSERT_TRUE(WaitFor([&] { return PrinterState() == FPTR_PS_LOCKED; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return PrinterState() == FPTR_PS_LOCKED; }, std::chrono::seconds(20)));
   sim_.SetPowered(true);
-  ASSERT_TRUE(WaitFor([&] { return PrinterState() == FPTR_PS_MONITOR; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return PrinterState() == FPTR_PS_MONITOR; }, std::chrono::seconds(20)));
   EXPECT_TRUE(Sync(&DeviceOperations::DoPrintXReport, "").ok());
 }
 

@@ -7,8 +7,8 @@
 
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
-#include "link/testing/fake_serial_os.h"
 #include "link/tests/scripted_printer.h"
+#include "testing/fake_serial_os.h"
 
 namespace kelo::link::testing {
 

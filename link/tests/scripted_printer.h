@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "link/fpu_frame.h"
-#include "link/testing/fake_serial_os.h"
+#include "testing/fake_serial_os.h"
 
 namespace kelo::link::testing {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "link/testing/fake_serial_os.h"
+#include "testing/fake_serial_os.h"
 
 namespace kelo::link {
 namespace {

@@ -60,7 +60,9 @@ TEST(MessageThreadTest, StopFinishesTheRunningMessageAndDiscardsTheRest) {
   for (int i = 0; i < 5; ++i) loop.Post([&] { ++later; });
   entered.get_future().wait();
   std::thread stopper([&] { loop.Stop(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // Stop has discarded the queue once the loop no longer runs; only then may the running
+  // message end (or the loop could take the next one first).
+  while (loop.running()) std::this_thread::yield();
   release = true;
   stopper.join();
   EXPECT_EQ(later.load(), 0);

@@ -7,6 +7,7 @@
 
 #include "service/event_delivery.h"
 #include "service/tests/service_test_support.h"
+#include "testing/wait.h"
 
 namespace kelo::service::testing {
 namespace {
@@ -89,7 +90,8 @@ TEST_F(EventDeliveryTest, FrozenEventsAreHeldThenDeliveredInOrder) {
     delivery_.RaiseError(111, 0, 1, 12);
     error_returned = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The queue thread with the first status update and the error's raiser both wait.
+  ASSERT_TRUE(kelo::testing::WaitFor([&] { return delivery_.held() == 2; }));
   EXPECT_TRUE(control_->calls().empty());
   EXPECT_FALSE(error_returned) << "an error raised while frozen blocks its raiser";
   delivery_.Freeze(false);
@@ -119,7 +121,7 @@ TEST_F(EventDeliveryTest, ClearOutputWhileFrozenDropsErrorsUntilAnotherEventGoes
   control_->error_response = 11;
   int32_t first = 0;
   std::thread raiser([&] { first = delivery_.RaiseError(111, 0, 1, 12); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(kelo::testing::WaitFor([&] { return delivery_.held() == 1; }));
   delivery_.Freeze(false);
   raiser.join();
   EXPECT_EQ(first, 12) << "the dropped event leaves the preset response";
@@ -145,7 +147,7 @@ TEST_F(EventDeliveryTest, StopWhileFrozenDiscardsHeldEventsAndFreesARaiser) {
   delivery_.RaiseStatusUpdate(1);
   int32_t response = 0;
   std::thread raiser([&] { response = delivery_.RaiseError(111, 0, 1, 12); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(kelo::testing::WaitFor([&] { return delivery_.held() == 2; }));
   delivery_.Stop();
   raiser.join();
   EXPECT_EQ(response, 12);
@@ -235,8 +237,12 @@ TEST_F(UnitEventsTest, FlagWhenIdleWhileBusyIsOnlyStored) {
   unit_->SetState(OPOS_S_BUSY);
   unit_->SetPropertyNumber(pidx::FlagWhenIdle, 1);
   EXPECT_EQ(unit_->GetPropertyNumber(pidx::FlagWhenIdle), 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_TRUE(control_->calls().empty());
+  // Events arrive in order: an idle event would come before this one.
+  unit_->RaiseStatusUpdate(99);
+  ASSERT_TRUE(control_->WaitForCalls(1));
+  auto calls = control_->calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].longs.at(0), 99);
 }
 
 TEST_F(UnitEventsTest, FreezeEventsPropertyStartsAtOneButDeliveryIsNotFrozen) {
@@ -251,7 +257,7 @@ TEST_F(UnitEventsTest, ClearOutputWhileFrozenDropsTheNextErrorEvent) {
   EXPECT_EQ(unit_->queue_clears, 1);
   int32_t response = 0;
   std::thread worker([&] { response = unit_->RaiseError(111, 0, 1, 12); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(kelo::testing::WaitFor([&] { return unit_->events().held() == 1; }));
   ASSERT_EQ(unit_->COFreezeEvents(false), 0);
   worker.join();
   EXPECT_EQ(response, 12);
@@ -266,7 +272,7 @@ TEST_F(UnitEventsTest, CloseWhileFrozenEndsDeliveryWithoutHeldEvents) {
   unit_->RaiseStatusUpdate(2);
   EXPECT_EQ(unit_->CloseService(), 0);
   EXPECT_FALSE(unit_->events().running());
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Both delivery threads are joined: nothing held can arrive later.
   EXPECT_TRUE(control_->calls().empty());
 }
 

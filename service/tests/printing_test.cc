@@ -9,42 +9,18 @@
 
 #include "service/tests/service_test_support.h"
 #include "simulator/simulator.h"
+#include "testing/scaled_clock.h"
+#include "testing/wait.h"
 
 namespace kelo::service::testing {
 namespace {
 
+using kelo::testing::ScaledClock;
+using kelo::testing::WaitFor;
+
 // OPOS currency (four implied decimals) from hundredths.
 constexpr int64_t Cents(int64_t hundredths) {
   return hundredths * 100;
-}
-
-// Real time running `factor` times faster: the one test that waits for a silent printer
-// waits a tenth of the protocol's time.
-class ScaledClock : public platform::Clock {
- public:
-  explicit ScaledClock(uint32_t factor) : factor_(factor) {}
-  uint32_t TickMs() override {
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - origin_);
-    return static_cast<uint32_t>(static_cast<uint64_t>(us.count()) * factor_ / 1000);
-  }
-  void SleepMs(uint32_t ms) override {
-    std::this_thread::sleep_for(std::chrono::microseconds(uint64_t{ms} * 1000 / factor_));
-  }
-
- private:
-  const uint32_t factor_;
-  const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
-};
-
-template <typename Pred>
-bool WaitFor(Pred pred, int ms = 10000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
 }
 
 bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
@@ -470,7 +446,7 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 349);
   EXPECT_EQ(sim_->DataItem(7), 1);
   // The poll after the report brings the closed day into DayOpened.
-  EXPECT_TRUE(WaitFor([&] { return Number(pidx::DayOpened) == 0; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return Number(pidx::DayOpened) == 0; }, std::chrono::seconds(5)));
 
   // Fiscal-memory reports: end-of-day ordinals are ordinals.
   mark = sim_->PaperMark();

@@ -17,6 +17,7 @@
 #include "simulator/faults.h"
 #include "simulator/simulator.h"
 #include "simulator/state_file.h"
+#include "testing/wait.h"
 
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
@@ -95,8 +96,7 @@ TEST(SimulatorPtyTest, ServesADescriptorTheCallerOwns) {
   // A peer that sends and goes away before the answer: no SIGPIPE, the line stays served.
   ASSERT_EQ(::write(sv[1], query, sizeof query), static_cast<ssize_t>(sizeof query));
   ::close(sv[1]);
-  ::usleep(50000);
-  EXPECT_GE(sim.exchange_counters().frames, 2u);
+  EXPECT_TRUE(kelo::testing::WaitFor([&] { return sim.exchange_counters().frames >= 2; }));
   sim.Stop();
   ::close(sv[0]);
 }

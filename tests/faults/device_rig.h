@@ -11,8 +11,8 @@
 #include "device/device_unit.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/scaled_clock.h"
 #include "tests/faults/fault_fixture.h"
-#include "tests/soak/scaled_clock.h"
 
 namespace kelo::faults {
 
@@ -111,7 +111,7 @@ class DeviceRig {
   std::string link_path_;
   std::string state_file_;
   sim::FaultRates rates_;
-  soak::ScaledClock clock_{kTimeScale};
+  kelo::testing::ScaledClock clock_{kTimeScale};
   std::unique_ptr<sim::Simulator> sim_;
   link::SerialPort port_{link::LinuxSerialOs(), clock_};
   FaultHost host_;

@@ -13,33 +13,19 @@
 #include <vector>
 
 #include "device/opos_codes.h"
-#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "simulator/simulator.h"
+#include "testing/fields.h"
+#include "testing/property_host.h"
+#include "testing/scaled_clock.h"
+#include "testing/wait.h"
 
 namespace kelo::faults {
 
 inline constexpr uint32_t kTimeScale = 10;
 
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
-// Parameter text: fields each followed by the separator 0x1F.
-inline std::string Fields(std::initializer_list<std::string> fields) {
-  std::string s;
-  for (const auto& f : fields) {
-    s += f;
-    s += '\x1f';
-  }
-  return s;
-}
+using kelo::testing::Fields;
+using kelo::testing::WaitFor;
 
 // How many journal lines (of every document) start with text, and in how many documents of
 // each kind.

@@ -6,9 +6,9 @@
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/scaled_clock.h"
 #include "tests/faults/fault_fixture.h"
 #include "tests/soak/line_tap.h"
-#include "tests/soak/scaled_clock.h"
 
 namespace kelo::faults {
 
@@ -36,7 +36,7 @@ class LinkFaultTest : public ::testing::Test {
   }
   sim::ExchangeCounters Exchanges() { return sim_.exchange_counters(); }
 
-  soak::ScaledClock clock_{kTimeScale};
+  kelo::testing::ScaledClock clock_{kTimeScale};
   sim::Simulator sim_{Options(&clock_)};
   soak::LineTap tap_;
   link::SerialPort port_{link::LinuxSerialOs(), clock_};

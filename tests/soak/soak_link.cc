@@ -6,7 +6,7 @@
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
-#include "tests/soak/scaled_clock.h"
+#include "testing/scaled_clock.h"
 #include "tests/soak/soak_runner.h"
 
 namespace kelo::soak {
@@ -131,7 +131,7 @@ class LinkDriver {
 
 JobOutcome RunLinkJob(const SoakOptions& options, int32_t job, int32_t count) {
   JobOutcome out;
-  ScaledClock clock(options.time_scale);
+  kelo::testing::ScaledClock clock(options.time_scale);
   std::unique_ptr<sim::Simulator> started;
   if (!StartJobSimulator(options, job, clock, &started, &out)) return out;
   sim::Simulator& simulator = *started;

@@ -21,7 +21,7 @@
 #include "control/opos_constants.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
-#include "tests/soak/scaled_clock.h"
+#include "testing/scaled_clock.h"
 #include "tests/soak/soak_runner.h"
 
 namespace kelo::soak {
@@ -293,7 +293,7 @@ class ServiceDriver {
 
 JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count) {
   JobOutcome out;
-  ScaledClock clock(options.time_scale);
+  kelo::testing::ScaledClock clock(options.time_scale);
   std::unique_ptr<sim::Simulator> started;
   if (!StartJobSimulator(options, job, clock, &started, &out)) return out;
   sim::Simulator& simulator = *started;

@@ -8,7 +8,7 @@
 
 #include "platform/os/clock.h"
 
-namespace kelo::soak {
+namespace kelo::testing {
 
 class ScaledClock : public platform::Clock {
  public:
@@ -28,4 +28,4 @@ class ScaledClock : public platform::Clock {
   const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
 };
 
-}  // namespace kelo::soak
+}  // namespace kelo::testing

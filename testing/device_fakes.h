@@ -13,9 +13,9 @@
 
 #include "device/fiscal_device.h"
 #include "device/opos_codes.h"
-#include "device/testing/property_host.h"
 #include "device/unit_host.h"
 #include "platform/os/clock.h"
+#include "testing/property_host.h"
 
 namespace kelo::device::testing {
 
