@@ -82,7 +82,7 @@ bool DeviceUnit::connected() const {
 
 // ---- Connection ---------------------------------------------------------------------------
 
-DeviceResult DeviceUnit::Connect(int32_t timeout_ms) {
+DeviceResult DeviceUnit::Connect(int32_t timeout_ms, const std::function<bool()>& give_up) {
   if (worker_.joinable()) {
     // A worker from an earlier connection: stop it and wait for it; it must not share the
     // device with a new one.
@@ -99,13 +99,17 @@ DeviceResult DeviceUnit::Connect(int32_t timeout_ms) {
   }
   online_ = false;
   std::fill(std::begin(last_sensor_), std::end(last_sensor_), -1);
+  away_ = false;
+  port_gone_ = false;
+  reopen_wait_ms_ = 0;
   device_->CancelExchanges(false);
   worker_ = std::thread(&DeviceUnit::WorkerMain, this);
 
   const uint32_t start = clock_.TickMs();
   while (!online_.load()) {
-    if (timeout_ms != OPOS_FOREVER &&
-        platform::TicksSince(start, clock_.TickMs()) >= static_cast<uint32_t>(timeout_ms)) {
+    if ((give_up && give_up()) ||
+        (timeout_ms != OPOS_FOREVER &&
+         platform::TicksSince(start, clock_.TickMs()) >= static_cast<uint32_t>(timeout_ms))) {
       StopWorker(true);
       return {OPOS_E_NOHARDWARE, 0, "Device not found"};
     }
@@ -223,6 +227,8 @@ void DeviceUnit::WorkerMain() {
       if (stop_) break;
     }
     if (!online) {
+      // A port that died before the printer first answered is reopened here too.
+      if (device_->LinkLost()) device_->ReopenLink();
       if (device_->Probe() == link::LINK_E_TIMEOUT) {
         // Only a stop ends this pause early; work waits for the printer.
         const uint32_t start = clock_.TickMs();
@@ -242,7 +248,12 @@ void DeviceUnit::WorkerMain() {
     }
 
     uint32_t period;
-    if (after_sync_ != 0 && last == Last::kSync) {
+    if (!TryReopen()) {
+      // The port is gone: calls fail at once meanwhile (the link answers 106 without
+      // waiting), queued output raises its ErrorEvent, and the next attempt follows the
+      // back-off or the next call, whichever comes first.
+      period = NextReopenWait();
+    } else if (after_sync_ != 0 && last == Last::kSync) {
       period = after_sync_;
     } else if (after_async_ != 0 && last == Last::kQueue) {
       period = after_async_;
@@ -257,15 +268,16 @@ void DeviceUnit::WorkerMain() {
         break;
       case Wake::kSync:
         last = Last::kSync;
+        TryReopen();  // a printer that is back serves this very call
         RunSyncCommand();
         break;
       case Wake::kQueue:
         last = Last::kQueue;
+        TryReopen();
         DrainQueue();
         break;
       case Wake::kNone:
-        ReadPrinterState();
-        RaiseStatusUpdates();
+        if (!port_gone_) PollPrinter();
         break;
     }
   }
@@ -287,6 +299,51 @@ void DeviceUnit::WorkerMain() {
     worker_alive_ = false;
   }
   caller_cv_.notify_all();
+}
+
+bool DeviceUnit::TryReopen() {
+  if (!device_->LinkLost()) return true;
+  if (!port_gone_) {
+    port_gone_ = true;
+    reopen_wait_ms_ = 0;
+    host_.Trace(2, "DeviceUnit: the serial port is gone; reopening it\n");
+    // The printer cannot be reached: PrinterState shows it at once (the probe answers 106
+    // without waiting on a dead port).
+    ReadPrinterState();
+    away_ = true;
+  }
+  if (device_->ReopenLink() != 0) return false;
+  port_gone_ = false;
+  reopen_wait_ms_ = 0;
+  host_.Trace(2, "DeviceUnit: serial port reopened\n");
+  PollPrinter();
+  return true;
+}
+
+uint32_t DeviceUnit::NextReopenWait() {
+  uint32_t cap = kReopenMaxMs;
+  if (polling_ != 0) cap = std::min(cap, polling_.load());
+  reopen_wait_ms_ = reopen_wait_ms_ == 0 ? kReopenFirstMs : reopen_wait_ms_ * 2;
+  reopen_wait_ms_ = std::min(std::max(reopen_wait_ms_, 1u), std::max(cap, 1u));
+  return reopen_wait_ms_;
+}
+
+void DeviceUnit::PollPrinter() {
+  ReadPrinterState();
+  const DeviceStatusBlock b = device_->CopyStatus();
+  if (!b.online()) {
+    away_ = true;
+  } else if (away_) {
+    away_ = false;
+    // Back after a time without answers: whatever the sensors were, they are reported
+    // again as on the first poll, and the printer's receipt state is already the unit's
+    // (ReadPrinterState). A guarded line of a receipt the printer no longer holds (it was
+    // restarted) cannot be found done any more.
+    std::fill(std::begin(last_sensor_), std::end(last_sensor_), -1);
+    if (b[DeviceStatusBlock::kReceiptOpen] == 0) device_->ForgetPendingLine();
+    host_.Trace(2, "DeviceUnit: the printer answers again\n");
+  }
+  RaiseStatusUpdates();
 }
 
 void DeviceUnit::RunSyncCommand() {
@@ -340,6 +397,20 @@ void DeviceUnit::DrainQueue() {
       host_.SetState(OPOS_S_ERROR);
       response = host_.RaiseError(result.code, result.extended, OPOS_EL_OUTPUT, OPOS_ER_CLEAR);
       if (response != OPOS_ER_RETRY || stopping()) break;
+      if (!TryReopen()) {
+        // Retrying on a dead port would fail at once and raise the next ErrorEvent at
+        // once: the retry waits for the next reopen attempt first (a stop ends the wait).
+        const uint32_t wait = NextReopenWait();
+        const uint32_t start = clock_.TickMs();
+        std::unique_lock<std::mutex> lock(mu_);
+        while (!stop_ && platform::TicksSince(start, clock_.TickMs()) < wait) {
+          worker_cv_.wait_for(lock,
+                              std::chrono::milliseconds(std::min(wait, wait_slice_ms_.load())));
+        }
+        lock.unlock();
+        if (stopping()) break;
+        TryReopen();
+      }
       host_.SetState(OPOS_S_BUSY);
     }
     if (!ran) break;

@@ -66,6 +66,12 @@ inline constexpr uint32_t kWorkerStopWaitMs = 10000;
 inline constexpr uint32_t kProbeRetryMs = 500;
 // Pause between looks at the status block while Connect waits for the printer.
 inline constexpr uint32_t kConnectStepMs = 5;
+// Back-off between attempts to reopen a serial port whose descriptor died: the first
+// attempt follows at once, then the pause doubles from kReopenFirstMs up to kReopenMaxMs
+// (and never beyond a shorter PollingTime), so a printer that is back is found within one
+// polling period.
+inline constexpr uint32_t kReopenFirstMs = 50;
+inline constexpr uint32_t kReopenMaxMs = 1000;
 
 struct PollingTimes {
   uint32_t polling = 1000;     // PollingTime; 0 = no periodic poll
@@ -90,7 +96,10 @@ class DeviceUnit {
   // Starts the worker thread and waits up to timeout_ms (-1: without limit) for the printer
   // to answer, then checks the model. 107 "Device not found", "Unsupported or older device"
   // or "Unsupported device" on failure; the worker is then already stopped again.
-  DeviceResult Connect(int32_t timeout_ms);
+  // give_up, when given, is asked every few milliseconds while the printer does not answer
+  // (from the calling thread); true ends the wait at once as "Device not found". It lets
+  // another thread cut a claim short without touching this unit.
+  DeviceResult Connect(int32_t timeout_ms, const std::function<bool()>& give_up = {});
   // Stops the worker thread: waits at most 10000 ms for it. A worker still inside a printer
   // exchange (or an error event) after that is joined by the next Connect or the destructor.
   void Disconnect();
@@ -160,6 +169,14 @@ class DeviceUnit {
   void DrainQueue();
   // Sensor properties from the status block, and a StatusUpdateEvent per changed sensor.
   void RaiseStatusUpdates();
+  // The periodic poll: printer state and sensors. A printer that answers again after it did
+  // not (or after its port was reopened) has its sensors reported afresh, all four.
+  void PollPrinter();
+  // While the port is lost: one attempt to reopen it; on success the printer is polled at
+  // once. True when the port is usable (it was not lost, or it is open again).
+  bool TryReopen();
+  // The pause before the next reopen attempt (doubling, see kReopenMaxMs).
+  uint32_t NextReopenWait();
   void StopWorker(bool bounded);
   bool OnWorkerThread() const;
 
@@ -205,6 +222,11 @@ class DeviceUnit {
   // Last reported sensor values (cover, journal paper, journal empty, receipt paper); -1
   // until reported. Used on the worker thread only; reset by Connect.
   int32_t last_sensor_[4] = {-1, -1, -1, -1};
+  // Worker thread only: the printer did not answer the last poll (or its port is lost), and
+  // the back-off of the next reopen attempt.
+  bool away_ = false;
+  bool port_gone_ = false;
+  uint32_t reopen_wait_ms_ = 0;
 };
 
 }  // namespace kelo::device

@@ -85,6 +85,16 @@ class FiscalDevice {
   // The asynchronous queue starts its next operation (not a retry of the last one): lines
   // the last one got done may be sent again.
   virtual void NewGuardedCommand() {}
+  // ---- The line ----
+  // True when the serial port's descriptor is dead (an unplugged adapter, a printer program
+  // that ended): every command then answers 106 at once, without waiting.
+  virtual bool LinkLost() { return false; }
+  // Reopens the port's path while no command runs. 0 once it is open again; 106 while the
+  // path cannot be opened.
+  virtual int32_t ReopenLink() { return link::LINK_E_TIMEOUT; }
+  // The printer came back without the receipt a pending guarded line belonged to (it was
+  // restarted): that line can no longer be found done, so it is forgotten.
+  virtual void ForgetPendingLine() {}
   // true: the exchange in progress (on any thread) and all later ones end at once with 106,
   // so that stopping the worker does not wait out a silent printer; false: exchanges go out
   // again. Kept across Open, so a stop requested before the worker opened the line holds.

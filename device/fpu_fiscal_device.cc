@@ -105,6 +105,20 @@ void FpuFiscalDevice::CancelExchanges(bool cancel) {
   }
 }
 
+bool FpuFiscalDevice::LinkLost() {
+  link::SerialPort* p = port();
+  return p != nullptr && p->lost();
+}
+
+int32_t FpuFiscalDevice::ReopenLink() {
+  // Exclusive: no command of any thread is using the port while its descriptor changes.
+  // Commands on a lost port end at once, so this does not wait on a printer.
+  std::unique_lock<std::shared_mutex> lock(engine_mu_);
+  link::SerialPort* p = port();
+  if (p == nullptr) return link::LINK_E_TIMEOUT;
+  return p->Reopen() == link::kPortOk ? link::LINK_OK : link::LINK_E_TIMEOUT;
+}
+
 void FpuFiscalDevice::SetLinkTrace(std::function<void(std::string_view line)> sink) {
   std::unique_lock<std::shared_mutex> lock(engine_mu_);
   link_trace_ = std::move(sink);

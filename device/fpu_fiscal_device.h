@@ -33,6 +33,9 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   void ArmReceiptGuard(bool on) override { guard_.Arm(on); }
   void NewGuardedCommand() override { guard_.NewCommand(); }
   void CancelExchanges(bool cancel) override;
+  bool LinkLost() override;
+  int32_t ReopenLink() override;
+  void ForgetPendingLine() override { guard_.Forget(); }
   ReceiptLineGuard::Counters guard_counters() const { return guard_.counters(); }
 
   int32_t OpenReceipt(std::string_view header) override;

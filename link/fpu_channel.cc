@@ -56,6 +56,10 @@ int32_t FpuChannel::SetPollMode(bool on) {
   return LINK_OK;
 }
 
+bool FpuChannel::port_lost() const {
+  return port_ != nullptr && port_->lost();
+}
+
 int32_t FpuChannel::GetLastStatus(int32_t* fatal, uint32_t* status, int32_t* reply) {
   if (fatal) *fatal = last_fatal_;
   if (status) *status = last_status_;
@@ -125,7 +129,8 @@ int32_t FpuChannel::ReceiveFrame(FpuResponse* response) {
   receiver_.Reset();
   if (port_ == nullptr) return LINK_E_TIMEOUT;
   while (!receiver_.done()) {
-    if (abort_.load()) return LINK_E_TIMEOUT;
+    // A port known dead answers nothing: no answer, at once rather than at the deadline.
+    if (abort_.load() || port_->lost()) return LINK_E_TIMEOUT;
     // Until the length is known the whole buffer may be filled in one read; afterwards
     // exactly the missing bytes are asked for, so nothing past the frame is taken. The
     // time-outs of each read follow the bytes the current state needs (one while hunting),
@@ -165,7 +170,7 @@ int32_t FpuChannel::ReadResponse(FpuResponse* response) {
 int32_t FpuChannel::Transact(FpuCommand& command, FpuResponse* response) {
   int32_t result = LINK_E_TIMEOUT;
   for (int attempt = 0; attempt < kTransactAttempts; ++attempt) {
-    if (abort_.load()) {
+    if (abort_.load() || port_lost()) {
       result = LINK_E_TIMEOUT;
       break;
     }

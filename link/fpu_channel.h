@@ -73,6 +73,10 @@ class FpuChannel {
   // it within one read step (at most about 50 ms while the line is silent).
   void AbortExchanges() { abort_.store(true); }
   void ResumeExchanges() { abort_.store(false); }
+  // True when the attached port's descriptor is dead (SerialPort::lost): every exchange
+  // then answers "no answer" (106) at once, without writing or waiting, until the owner
+  // reopens the port.
+  bool port_lost() const;
   // Fatal code, status word and reply code of the last valid response. Answers 0.
   int32_t GetLastStatus(int32_t* fatal, uint32_t* status, int32_t* reply);
   // On: in-progress replies are awaited with status queries instead of repeating the command.

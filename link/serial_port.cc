@@ -74,8 +74,11 @@ SerialPort::~SerialPort() {
 int32_t SerialPort::Open(const std::string& path) {
   if (fd_ >= 0) return kPortAlreadyOpen;
   int fd = -1;
-  if (os_.Open(SerialDevicePath(path), &fd) != 0 || fd < 0) return kPortOpenFailed;
+  const std::string device = SerialDevicePath(path);
+  if (os_.Open(device, &fd) != 0 || fd < 0) return kPortOpenFailed;
   fd_ = fd;
+  path_ = device;
+  lost_ = false;
   // The results of the settings below are not checked: a pseudo-terminal refuses some of
   // them (modem lines) and still carries the traffic.
   ApplyLine(parity_ != kParityNone);
@@ -101,6 +104,23 @@ int32_t SerialPort::Close() {
   os_.Close(fd_);
   fd_ = -1;
   return kPortOk;
+}
+
+int32_t SerialPort::Reopen() {
+  if (path_.empty()) return kPortOpenFailed;
+  if (fd_ >= 0) {
+    // The modem lines of a dead descriptor cannot be lowered; only the handle goes.
+    os_.Close(fd_);
+    fd_ = -1;
+  }
+  lost_ = true;  // until the open below succeeds
+  return Open(path_);
+}
+
+bool SerialPort::NoteLineError(int err) {
+  if (err != EIO && err != ENXIO && err != ENODEV && err != EBADF) return false;
+  lost_ = true;
+  return true;
 }
 
 int32_t SerialPort::SetLine(int32_t baud, int32_t data_bits, int32_t parity, int32_t stop_bits) {
@@ -159,10 +179,11 @@ int32_t SerialPort::Write(const uint8_t* buffer, uint32_t count, uint32_t* writt
   // Write time-outs are off, as on the original line: the descriptor blocks until the
   // driver takes the bytes. Output flow control is off, so the driver always drains; a
   // frame is at most 1024 bytes.
-  while (fd_ >= 0 && total < count) {
+  while (fd_ >= 0 && !lost_ && total < count) {
     size_t put = 0;
     int err = os_.Write(fd_, buffer + total, count - total, &put);
     if (err == EINTR) continue;
+    if (err != 0) NoteLineError(err);
     if (err != 0 || put == 0) break;
     total += static_cast<uint32_t>(put);
   }
@@ -184,13 +205,15 @@ int32_t SerialPort::ReadAvailable(uint8_t* buffer, uint32_t capacity, uint32_t w
 
 uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t wanted,
                                uint32_t limit_ms) {
-  if (fd_ < 0 || capacity == 0) return 0;
+  if (fd_ < 0 || lost_ || capacity == 0) return 0;
   uint32_t got = 0;
   auto read_once = [&]() -> int {
     size_t n = 0;
     int err = os_.Read(fd_, buffer + got, capacity - got, &n);
     if (err == 0) got += static_cast<uint32_t>(n);
-    if (err == 0 && n == 0) return EIO;  // hang-up: the line gives nothing more
+    // Readable and nothing to read is a hang-up: the line gives nothing more.
+    if (err == 0 && n == 0) err = EIO;
+    NoteLineError(err);
     return err;
   };
   int32_t multiplier = applied_read_multiplier_ < 0 ? 0 : applied_read_multiplier_;
@@ -226,9 +249,10 @@ uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t want
       }
       if (err == EINTR || err == EAGAIN) continue;
     }
+    if (lost_) break;  // a dead descriptor: nothing will come, so waiting gains nothing
     if (err != 0) {
-      // A failing line behaves like a silent one: the read ends by its time-outs, without
-      // spinning on the error.
+      // Any other failure behaves like a silent line: the read ends by its time-outs,
+      // without spinning on the error.
       uint32_t spent = platform::TicksSince(start, clock_.TickMs());
       if (got == 0 && spent < total) clock_.SleepMs(total - spent);
       break;

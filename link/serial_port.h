@@ -7,6 +7,7 @@
 #pragma once
 #include <termios.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,6 +98,19 @@ class SerialPort {
   // False when closed (pending untouched); otherwise true when nothing waits to be read.
   virtual bool IsInputEmpty(uint32_t* pending = nullptr);
 
+  // True once the open descriptor is known dead: a hang-up, or a read or write that failed
+  // with EIO, ENXIO, ENODEV or EBADF (an unplugged USB adapter, a pseudo-terminal whose
+  // other end closed). From then on reads and writes return at once without touching the
+  // line, so no exchange waits out its time-outs on it; only Reopen (or Close and Open)
+  // clears it. Safe to read from any thread.
+  bool lost() const { return lost_.load(); }
+  // Closes the dead descriptor and opens the path of the last successful Open again with the
+  // same line settings. 0, or kPortOpenFailed while the path cannot be opened (the device
+  // is not back yet); the port then stays closed and lost.
+  virtual int32_t Reopen();
+  // The path the port was last opened on (empty before the first Open).
+  const std::string& path() const { return path_; }
+
   bool is_open() const { return fd_ >= 0; }
   uint32_t baud_rate() const { return baud_rate_; }
   int32_t data_bits() const { return data_bits_; }
@@ -108,6 +122,8 @@ class SerialPort {
   void ApplyLine(bool parity_check);
   // The read loop shared by Read and ReadAvailable.
   uint32_t TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t wanted, uint32_t limit_ms);
+  // Marks the port lost when err says the descriptor is dead; true when it did.
+  bool NoteLineError(int err);
 
   SerialOs& os_;
   platform::Clock& clock_;
@@ -117,6 +133,8 @@ class SerialPort {
   int32_t parity_ = kParityNone;
   int32_t stop_bits_ = kStopBitsOne;
   int32_t applied_read_multiplier_ = -1;
+  std::string path_;
+  std::atomic<bool> lost_{false};
 };
 
 }  // namespace kelo::link

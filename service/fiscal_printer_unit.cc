@@ -63,6 +63,9 @@ int32_t CFiscalPrinterUnit::RunMethod(std::string_view name, const std::function
     trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::%.*s\n",
                   static_cast<int>(name.size()), name.data());
   }
+  // The call keeps the unit alive to its end: the control object may let its last
+  // reference go on another thread (Close) while this call still runs.
+  const automation::ComPtr<CFiscalPrinterUnit> keep_alive(this);
   ClearResult();
   try {
     body();

@@ -15,6 +15,7 @@
 // methods_*.cc (the front ends of the FiscalPrinter methods).
 #pragma once
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -263,6 +264,28 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   void ClearResult();
 
  private:
+  // A ClaimDevice in progress: counted from its start to its end, so that ReleaseDevice and
+  // CloseService on other threads can cut it short (CancelClaims) and wait for its end.
+  class ClaimInProgress {
+   public:
+    explicit ClaimInProgress(CFiscalPrinterUnit& unit);
+    ~ClaimInProgress();
+    ClaimInProgress(const ClaimInProgress&) = delete;
+    ClaimInProgress& operator=(const ClaimInProgress&) = delete;
+    bool cancelled() const;
+
+   private:
+    CFiscalPrinterUnit& unit_;
+    uint64_t generation_;
+  };
+  // Cuts short every claim in progress and waits (bounded) for them to end. True when there
+  // was one. Called by ReleaseDevice and CloseService before they take the lifecycle lock.
+  bool CancelClaims();
+  // The claim that holds the claim lock was cut short (asked by Connect while it waits).
+  bool ActiveClaimCancelled();
+  // ReleaseDevice's steps, under the lifecycle lock.
+  void ReleaseClaimed();
+
   // Claim steps.
   int32_t OpenSerialPort();  // 0 or the port's failure code
   void CloseSerialPort();
@@ -278,6 +301,18 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   // Declared after port_ so that it goes first: its worker uses the port until it stops.
   std::unique_ptr<device::DeviceUnit> device_unit_;
   ClaimLock claim_lock_;
+  // Lifecycle lock: one ReleaseDevice or CloseService at a time, and a claim's last step
+  // (taking the claim or undoing it) against them. Recursive because CloseService runs
+  // ReleaseDevice. Never held while waiting for a printer or for CancelClaims; taken before
+  // every lock of the device layer.
+  std::recursive_mutex lifecycle_mu_;
+  // Claim-progress lock: guards the three values below (a leaf; held only to read or change
+  // them and in CancelClaims' bounded wait for claim_cv_).
+  std::mutex claim_mu_;
+  std::condition_variable claim_cv_;
+  int claims_in_progress_ = 0;
+  uint64_t claim_generation_ = 0;         // bumped by CancelClaims
+  uint64_t active_claim_generation_ = 0;  // of the claim that holds the claim lock
   EventDelivery events_;
   // The unit's own binding to the control object (it reads ControlObjectVersion).
   ControlBinding control_;

@@ -16,7 +16,8 @@ void CFiscalPrinterUnit::AttachPort() {
 }
 
 device::DeviceResult CFiscalPrinterUnit::Connect(int32_t timeout_ms) {
-  return device_unit_->Connect(timeout_ms);
+  // ReleaseDevice or CloseService on another thread ends the wait for the printer.
+  return device_unit_->Connect(timeout_ms, [this] { return ActiveClaimCancelled(); });
 }
 
 void CFiscalPrinterUnit::Disconnect() {

@@ -1,5 +1,7 @@
 // The unit's life from OpenService to CloseService, and the common methods that only clear
 // or refuse.
+#include <chrono>
+
 #include "link/serial_port.h"
 #include "platform/text/cp1252.h"
 #include "service/fiscal_printer_unit.h"
@@ -87,12 +89,55 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
 int32_t CFiscalPrinterUnit::CloseService() {
   return RunMethod("CloseService", [this] {
     if (GetState() == OPOS_S_CLOSED) Fail(OPOS_E_ILLEGAL, 0, "Service already closed");
+    // A claim still waiting for the printer on another thread ends first, with an error.
+    CancelClaims();
+    std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
     const int32_t released = claimed() ? ReleaseDevice() : OPOS_SUCCESS;
     if (released == OPOS_SUCCESS) {
       events_.Stop();
       SetState(OPOS_S_CLOSED);
     }
   });
+}
+
+// ---- Claims in progress ----
+
+CFiscalPrinterUnit::ClaimInProgress::ClaimInProgress(CFiscalPrinterUnit& unit) : unit_(unit) {
+  std::lock_guard<std::mutex> lock(unit_.claim_mu_);
+  ++unit_.claims_in_progress_;
+  generation_ = unit_.claim_generation_;
+}
+
+CFiscalPrinterUnit::ClaimInProgress::~ClaimInProgress() {
+  {
+    std::lock_guard<std::mutex> lock(unit_.claim_mu_);
+    --unit_.claims_in_progress_;
+  }
+  unit_.claim_cv_.notify_all();
+}
+
+bool CFiscalPrinterUnit::ClaimInProgress::cancelled() const {
+  std::lock_guard<std::mutex> lock(unit_.claim_mu_);
+  return unit_.claim_generation_ != generation_;
+}
+
+bool CFiscalPrinterUnit::ActiveClaimCancelled() {
+  std::lock_guard<std::mutex> lock(claim_mu_);
+  return claim_generation_ != active_claim_generation_;
+}
+
+bool CFiscalPrinterUnit::CancelClaims() {
+  std::unique_lock<std::mutex> lock(claim_mu_);
+  if (claims_in_progress_ == 0) return false;
+  ++claim_generation_;
+  // A cancelled claim stops waiting for the printer within a few milliseconds (Connect asks
+  // between its looks at the printer) and aborts an exchange in progress; the bound only
+  // guards against a claim stuck elsewhere, which then still holds its own reference.
+  const bool ended = claim_cv_.wait_for(lock, std::chrono::milliseconds(10000),
+                                        [this] { return claims_in_progress_ == 0; });
+  lock.unlock();
+  if (!ended) trace::Printf(trace::kLevelMethods, "CFiscalPrinterUnit: a claim did not end\n");
+  return true;
 }
 
 int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
@@ -102,14 +147,36 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
       [&] {
         verifyOpened();
         if (claimed()) return;
+        const ClaimInProgress progress(*this);
+        auto fail_cancelled = [this] {
+          Fail(OPOS_E_FAILURE, 0, "Claim cancelled by ReleaseDevice or CloseService");
+        };
         if (!claim_lock_.Acquire(timeout)) Fail(OPOS_E_TIMEOUT, 0, "Claim timeout");
         events_.AnswerErrorsWithPreset(false);
+        {
+          std::lock_guard<std::mutex> lock(claim_mu_);
+          active_claim_generation_ = claim_generation_;
+        }
+        if (progress.cancelled()) {
+          claim_lock_.Release();
+          fail_cancelled();
+        }
         if (OpenSerialPort() != 0) {
           claim_lock_.Release();
           Fail(OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
         }
         AttachPort();
         const device::DeviceResult connected = Connect(timeout);
+        if (connected.ok()) ReadPrinterConfiguration();
+        std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
+        // Cut short by ReleaseDevice or CloseService on another thread (or closed meanwhile):
+        // undo everything and report it; the unit keeps the state the closer gave it.
+        if (progress.cancelled() || GetState() == OPOS_S_CLOSED) {
+          Disconnect();
+          CloseSerialPort();
+          claim_lock_.Release();
+          fail_cancelled();
+        }
         if (!connected.ok()) {
           Disconnect();
           CloseSerialPort();
@@ -117,7 +184,6 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
           claim_lock_.Release();
           Fail(connected);
         }
-        ReadPrinterConfiguration();
         std::lock_guard<std::mutex> lock(fields_mu_);
         claimed_ = true;
         // A claim that failed earlier left the error state; a claim that succeeds ends it,
@@ -129,19 +195,30 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
 
 int32_t CFiscalPrinterUnit::ReleaseDevice() {
   return RunMethod("ReleaseDevice", [this] {
-    if (!claimed()) Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
-    if (device_enabled()) SetDeviceEnabled(0);
-    // A worker waiting for the answer to an error event stops waiting: the callback that
-    // would answer may be the one releasing (and the queue ends with the claim anyway).
-    events_.AnswerErrorsWithPreset(true);
-    Disconnect();
-    CloseSerialPort();
-    {
-      std::lock_guard<std::mutex> lock(fields_mu_);
-      claimed_ = false;
+    // A claim in progress on another thread is what this release ends: it fails, and the
+    // device is not claimed afterwards, which is what the caller asked for.
+    const bool cancelled = CancelClaims();
+    std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
+    if (!claimed()) {
+      if (cancelled) return;
+      Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
     }
-    claim_lock_.Release();
+    ReleaseClaimed();
   });
+}
+
+void CFiscalPrinterUnit::ReleaseClaimed() {
+  if (device_enabled()) SetDeviceEnabled(0);
+  // A worker waiting for the answer to an error event stops waiting: the callback that
+  // would answer may be the one releasing (and the queue ends with the claim anyway).
+  events_.AnswerErrorsWithPreset(true);
+  Disconnect();
+  CloseSerialPort();
+  {
+    std::lock_guard<std::mutex> lock(fields_mu_);
+    claimed_ = false;
+  }
+  claim_lock_.Release();
 }
 
 void CFiscalPrinterUnit::SetDeviceEnabled(int32_t value) {

@@ -73,10 +73,14 @@ void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
                 GetPropertyName(index), value);
   if (!CheckPropertyAccess(index)) return;
   switch (index) {
-    case pidx::DeviceEnabled:
+    case pidx::DeviceEnabled: {
+      // Enabling talks to the printer; the unit stays alive to the end of it even when the
+      // control object lets its last reference go on another thread meanwhile.
+      const automation::ComPtr<CFiscalPrinterUnit> keep_alive(this);
       ClearResult();
       SetDeviceEnabled(value);
       break;
+    }
     case pidx::FreezeEvents:
       SetNumberProperty(index, value);
       events_.Freeze(value != 0);

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -49,6 +50,21 @@ Simulator::~Simulator() {
 
 bool Simulator::Prepare(std::string* error) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!prepared_) {
+    if (!LoadOnce(error)) return false;
+    prepared_ = true;
+  }
+  saved_mutations_ = printer_->mutations();
+  last_save_tick_ = ticks_.TickMs();
+  wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_fd_ < 0) {
+    *error = Errno("eventfd");
+    return false;
+  }
+  return true;
+}
+
+bool Simulator::LoadOnce(std::string* error) {
   if (!options_.state_file.empty()) {
     struct stat st;
     if (::stat(options_.state_file.c_str(), &st) == 0) {
@@ -59,17 +75,7 @@ bool Simulator::Prepare(std::string* error) {
       return false;
     }
   }
-  if (!options_.paper_file.empty() && !printer_->paper().MirrorTo(options_.paper_file, error)) {
-    return false;
-  }
-  saved_mutations_ = printer_->mutations();
-  last_save_tick_ = ticks_.TickMs();
-  wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake_fd_ < 0) {
-    *error = Errno("eventfd");
-    return false;
-  }
-  return true;
+  return options_.paper_file.empty() || printer_->paper().MirrorTo(options_.paper_file, error);
 }
 
 bool Simulator::Start(std::string* error) {
@@ -129,19 +135,46 @@ bool Simulator::LinkAt(const std::string& path, std::string* error) {
     *error = "no pseudo-terminal to link to";
     return false;
   }
+  // The link belongs to the simulator that holds the lock on PATH.lock: the lock ends with
+  // its owner, however it ended, so a link whose owner is gone is replaced and a live one
+  // never is.
+  const std::string lock_path = path + ".lock";
+  const int lock_fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lock_fd < 0) {
+    *error = Errno("cannot open " + lock_path);
+    return false;
+  }
+  if (::flock(lock_fd, LOCK_EX | LOCK_NB) != 0) {
+    char owner[32] = {};
+    const ssize_t n = ::pread(lock_fd, owner, sizeof owner - 1, 0);
+    ::close(lock_fd);
+    std::string who = n > 0 ? std::string(owner, static_cast<size_t>(n)) : std::string();
+    while (!who.empty() && (who.back() == '\n' || who.back() == ' ')) who.pop_back();
+    *error = path + " is the link of a running simulator" +
+             (who.empty() ? std::string() : " (process " + who + ")") +
+             "; stop it first or choose another --link";
+    return false;
+  }
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0) {
     if (!S_ISLNK(st.st_mode)) {
+      ::close(lock_fd);
       *error = path + " exists and is not a symbolic link; not replacing it";
       return false;
     }
-    ::unlink(path.c_str());  // a link left behind by an earlier run
+    ::unlink(path.c_str());  // a link left behind by a simulator that is gone
   }
   if (::symlink(slave_path_.c_str(), path.c_str()) != 0) {
+    ::close(lock_fd);
     *error = Errno("cannot link " + path);
     return false;
   }
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(lock_fd, 0) != 0 || ::pwrite(lock_fd, pid.data(), pid.size(), 0) < 0) {
+    // The process number only makes the refusal's message better.
+  }
   link_path_ = path;
+  link_lock_fd_ = lock_fd;
   return true;
 }
 
@@ -157,8 +190,11 @@ void Simulator::Stop() {
   }
   if (!link_path_.empty()) {
     ::unlink(link_path_.c_str());
+    ::unlink((link_path_ + ".lock").c_str());
     link_path_.clear();
   }
+  if (link_lock_fd_ >= 0) ::close(link_lock_fd_);  // the link is free for the next simulator
+  link_lock_fd_ = -1;
   if (own_master_ && master_fd_ >= 0) ::close(master_fd_);
   if (slave_fd_ >= 0) ::close(slave_fd_);
   if (wake_fd_ >= 0) ::close(wake_fd_);
@@ -254,7 +290,9 @@ void Simulator::Serve() {
     if (r > 0 && (p[0].revents & POLLNVAL)) break;
     if (r > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t n = ::read(master_fd_, in.data(), in.size());
-      if (n > 0) {
+      if (n > 0 && line_cut_) {
+        // The cable to the printer is cut: what the driver sends goes nowhere.
+      } else if (n > 0) {
         if (byte_us > 0) {
           // The bytes are on the line for as long as a real line takes to carry them.
           const int64_t now = NowMicros();

@@ -52,6 +52,9 @@ class Simulator {
 
   // Loads the state file, opens a pseudo-terminal in raw mode and starts serving its master
   // end. Returns when the serving thread is ready (bounded wait), or false with a reason.
+  // Start after Stop serves the same printer, open receipt included, on a new
+  // pseudo-terminal (the state file is read by the first Start only): a USB adapter pulled
+  // and plugged in again while the printer stays on.
   bool Start(std::string* error);
   // The same on a descriptor the caller owns (a pty master, one end of a socket pair).
   bool StartOnFd(int fd, std::string* error);
@@ -61,7 +64,10 @@ class Simulator {
 
   // The slave device path of the pseudo-terminal (empty with StartOnFd).
   const std::string& slave_path() const { return slave_path_; }
-  // Symlink path -> slave device (replacing a stale link); removed again by Stop.
+  // Symlink path -> slave device; removed again by Stop. The link is owned through a lock on
+  // "path.lock" held until Stop: a link whose simulator still runs (in any process) is
+  // refused with a message naming its process, a link left behind by one that is gone is
+  // replaced.
   bool LinkAt(const std::string& path, std::string* error);
 
   // ---- Under the state lock ----
@@ -84,10 +90,14 @@ class Simulator {
   FaultCounters fault_counters();
   ExchangeCounters exchange_counters();
   void SetPowered(bool on);
+  // The line stays up but nothing reaches the printer, which therefore neither does nor
+  // answers anything, and keeps its receipt (a loose cable behind the adapter).
+  void SetLineCut(bool cut) { line_cut_ = cut; }
   bool SaveState(std::string* error);
 
  private:
   bool Prepare(std::string* error);
+  bool LoadOnce(std::string* error);  // state file and paper mirror, first Start only
   void Serve();
   void WriteOut(const std::vector<uint8_t>& bytes);
   bool SleepOrStop(int64_t micros);  // false when asked to stop
@@ -112,9 +122,12 @@ class Simulator {
   int wake_fd_ = -1;             // eventfd that ends the serving thread's waits
   std::string slave_path_;
   std::string link_path_;
+  int link_lock_fd_ = -1;  // locked PATH.lock: this simulator owns link_path_
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> ready_{false};
+  std::atomic<bool> line_cut_{false};
+  bool prepared_ = false;  // the state file was read (by the first Start)
   uint64_t saved_mutations_ = 0;
   uint32_t last_save_tick_ = 0;
   uint32_t save_interval_ms_ = 1000;

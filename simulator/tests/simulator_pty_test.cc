@@ -80,6 +80,27 @@ TEST(SimulatorPtyTest, AnswersTheStatusQueryOnTheSlaveEndAndLinksThePath) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
+TEST(SimulatorPtyTest, ALiveSimulatorsLinkIsRefusedAndAStaleOneReplaced) {
+  const std::string link = TempPath("kelofpu-sim-owned");
+  std::string error;
+  Simulator first;
+  ASSERT_TRUE(first.Start(&error)) << error;
+  ASSERT_TRUE(first.LinkAt(link, &error)) << error;
+  Simulator second;
+  ASSERT_TRUE(second.Start(&error)) << error;
+  EXPECT_FALSE(second.LinkAt(link, &error));
+  EXPECT_NE(error.find("running simulator"), std::string::npos) << error;
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), first.slave_path());
+
+  // A link whose simulator is gone (killed: nothing removed it) is taken over.
+  first.Stop();
+  std::filesystem::create_symlink("/dev/pts/nonexistent", link);
+  ASSERT_TRUE(second.LinkAt(link, &error)) << error;
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), second.slave_path());
+  second.Stop();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
 TEST(SimulatorPtyTest, ServesADescriptorTheCallerOwns) {
   int sv[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv), 0);
