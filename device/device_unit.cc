@@ -321,8 +321,10 @@ bool DeviceUnit::TryReopen() {
 }
 
 uint32_t DeviceUnit::NextReopenWait() {
+  // Half a polling period at most, so that the attempt after the printer's return, with
+  // the poll that follows it, still falls within one polling period.
   uint32_t cap = kReopenMaxMs;
-  if (polling_ != 0) cap = std::min(cap, polling_.load());
+  if (polling_ != 0) cap = std::min(cap, polling_.load() / 2);
   reopen_wait_ms_ = reopen_wait_ms_ == 0 ? kReopenFirstMs : reopen_wait_ms_ * 2;
   reopen_wait_ms_ = std::min(std::max(reopen_wait_ms_, 1u), std::max(cap, 1u));
   return reopen_wait_ms_;

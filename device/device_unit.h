@@ -68,7 +68,7 @@ inline constexpr uint32_t kProbeRetryMs = 500;
 inline constexpr uint32_t kConnectStepMs = 5;
 // Back-off between attempts to reopen a serial port whose descriptor died: the first
 // attempt follows at once, then the pause doubles from kReopenFirstMs up to kReopenMaxMs
-// (and never beyond a shorter PollingTime), so a printer that is back is found within one
+// (and never beyond half the PollingTime), so a printer that is back is found within one
 // polling period.
 inline constexpr uint32_t kReopenFirstMs = 50;
 inline constexpr uint32_t kReopenMaxMs = 1000;

@@ -226,7 +226,7 @@ TEST(Recovery, AdapterPulledForTenSecondsUnderTheQueueAndTheRetrySucceeds) {
   ASSERT_TRUE(WaitFor([&] { return !rig.host().errors().empty(); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // ten seconds, unit clock
   const size_t errors_while_away = rig.host().errors().size();
-  EXPECT_LE(errors_while_away, 15u) << "retries must wait for the port, not spin";
+  EXPECT_LE(errors_while_away, 40u) << "retries must wait for the port, not spin";
 
   rig.PlugIn();
   const uint32_t back = rig.TimeUntilBack();
