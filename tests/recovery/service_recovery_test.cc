@@ -134,7 +134,11 @@ TEST(ServiceRecovery, PrinterKilledMidReceiptAndStartedAgainWhileClaimed) {
   auto start = Clock::now();
   EXPECT_NE(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
   EXPECT_NE(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  const auto away = Clock::now() - start;
+  std::printf(
+      "[ recovery ] service, two calls while the printer is away: %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(away).count()));
+  EXPECT_LT(away, std::chrono::seconds(2));
   EXPECT_TRUE(WaitFor([&] { return fp.PrinterState() == kPsLocked; }, kPollingTime * 3));
   std::this_thread::sleep_for(std::chrono::seconds(3));
 
