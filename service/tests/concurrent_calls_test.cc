@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "service/tests/service_test_support.h"
@@ -102,6 +104,15 @@ class ConcurrentCallsOnAPrinter : public ::testing::Test {
                                {"LogEnabled", RegValue::Dword(0)}});
     unit_ = ComPtr<CFiscalPrinterUnit>(new CFiscalPrinterUnit(registry_));
     control_ = FakeControl::Make();
+    // Set before any callback can come; a test installs its handler through SetHandler.
+    control_->on_call = [this](const FakeControl::Call& call) {
+      std::function<void(const FakeControl::Call&)> handler;
+      {
+        std::lock_guard<std::mutex> lock(handler_mu_);
+        handler = handler_;
+      }
+      if (handler) handler(call);
+    };
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(5000), 0) << unit_->error_string();
     unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
@@ -121,6 +132,13 @@ class ConcurrentCallsOnAPrinter : public ::testing::Test {
     return Clock::now() - start < kPrompt;
   }
 
+  void SetHandler(std::function<void(const FakeControl::Call&)> handler) {
+    std::lock_guard<std::mutex> lock(handler_mu_);
+    handler_ = std::move(handler);
+  }
+
+  std::mutex handler_mu_;  // guards handler_ (the delivery thread reads it)
+  std::function<void(const FakeControl::Call&)> handler_;
   sim::Simulator sim_;
   TempDir dir_;
   std::string registry_;
@@ -157,10 +175,10 @@ TEST_F(ConcurrentCallsOnAPrinter, CloseFromInsideTheErrorEventHandler) {
   std::atomic<int32_t> closed{-1};
   std::atomic<bool> handled{false};
   CFiscalPrinterUnit* unit = unit_.Get();
-  control_->on_call = [&closed, &handled, unit](const FakeControl::Call& call) {
+  SetHandler([&closed, &handled, unit](const FakeControl::Call& call) {
     if (call.name != "SOError" || handled.exchange(true)) return;
     closed = unit->CloseService();
-  };
+  });
   sim_.Stop();  // the line is gone: the queued sale fails at once and raises its ErrorEvent
   const auto start = Clock::now();
   ASSERT_EQ(unit_->printRecItem("ITEM", 10000, 1000, 1, 0, ""), OPOS_SUCCESS);
