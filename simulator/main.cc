@@ -4,7 +4,8 @@
 //
 // Prints one line "kelofpu-sim ready PATH -> /dev/pts/N" on standard output once the line is
 // served, then runs until SIGTERM or SIGINT, removes PATH and exits 0. A bad command line,
-// fault specification or state file exits 2 with a message on standard error.
+// fault specification or state file, or a PATH that is the link of a simulator still running,
+// exits 2 with a message on standard error.
 // KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS in the environment freezes the printer's clock.
 #include <signal.h>
 
