@@ -19,8 +19,8 @@
 #include "device/device_unit.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
+#include "testing/scaled_clock.h"
 #include "tests/faults/fault_fixture.h"
-#include "tests/soak/scaled_clock.h"
 
 namespace kelo::faults {
 namespace {
@@ -145,11 +145,11 @@ class Rig {
   std::string link() const { return base_ + ".tty"; }
   sim::Simulator& sim() { return *sim_; }
   RecordingHost& host() { return host_; }
-  soak::ScaledClock& clock() { return clock_; }
+  kelo::testing::ScaledClock& clock() { return clock_; }
 
  private:
   std::string base_;
-  soak::ScaledClock clock_{kTimeScale};
+  kelo::testing::ScaledClock clock_{kTimeScale};
   std::unique_ptr<sim::Simulator> sim_;
   link::SerialPort port_{link::LinuxSerialOs(), clock_};
   RecordingHost host_;
