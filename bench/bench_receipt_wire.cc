@@ -173,7 +173,8 @@ void BM_Receipt100Items(benchmark::State& state) {
 
 // The mixed receipt synchronous and queued, alternated (order swapped every iteration) so
 // that both meet the same machine load. queued_vs_sync = queued wall / synchronous wall
-// (median of the pairs); frames_per_line_* = frames between begin and end per line.
+// (median of the pairs; medians_ratio = median queued / median synchronous);
+// frames_per_line_* = frames between begin and end per line.
 void BM_MixedReceiptQueuedVsSync(benchmark::State& state) {
   const auto baud = static_cast<uint32_t>(state.range(0));
   WireRig rig(baud);
@@ -200,6 +201,7 @@ void BM_MixedReceiptQueuedVsSync(benchmark::State& state) {
   }
   if (pair_ratios.empty()) return;
   state.counters["queued_vs_sync"] = Median(pair_ratios);
+  state.counters["medians_ratio"] = Median(queued_walls) / Median(sync_walls);
   state.counters["sync_ms"] = 1000 * Median(sync_walls);
   state.counters["queued_ms"] = 1000 * Median(queued_walls);
   state.counters["frames_per_line_sync"] = Median(sync_fpl);
@@ -209,7 +211,7 @@ BENCHMARK(BM_MixedReceiptQueuedVsSync)
     ->Arg(19200)
     ->Arg(115200)
     ->UseManualTime()
-    ->Iterations(4)
+    ->Iterations(8)
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_Receipt100Items)

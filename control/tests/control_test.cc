@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -292,7 +293,8 @@ TEST_F(ControlTest, WaitForOutputEndsWithTheIdleEventAndTellsHowTheQueueEnded) {
   fake_->TakeCalls();
   // No idle event: the wait ends with its time-out, having asked for the event.
   EXPECT_EQ(fp.WaitForOutput(30), opos::OPOS_E_TIMEOUT);
-  EXPECT_EQ(LastCall(), "SetPropertyNumber(16013, 1)");
+  const auto calls = fake_->TakeCalls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetPropertyNumber(16013, 1)"), calls.end());
   // Completions, then the idle event (raised later, from the service object's thread).
   auto raise_later = [&](std::function<void()> raise) {
     return std::thread([raise = std::move(raise)] {
