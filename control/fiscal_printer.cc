@@ -861,20 +861,18 @@ int32_t FiscalPrinter::WaitForOutput(int32_t timeout_ms, int32_t* last_output_id
   // The service object raises the idle notification once its queue is empty and nothing
   // runs, after the events of the output before it (they travel in order).
   SetPropertyNumber(opos::PIDX_FlagWhenIdle, 1);
-  int32_t result = ResultCode();
+  int32_t result = opos::OPOS_SUCCESS;
   std::unique_lock<std::mutex> lock(sink_->output_mu);
+  auto idle = [&] { return sink_->idle_events != idle_before; };
+  if (timeout_ms < 0) {
+    // Without limit, as asked: the idle notification ends it, or nothing does.
+    sink_->output_cv.wait(lock, idle);
+  } else if (!sink_->output_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle)) {
+    result = opos::OPOS_E_TIMEOUT;
+  }
   if (result == opos::OPOS_SUCCESS) {
-    auto idle = [&] { return sink_->idle_events != idle_before; };
-    if (timeout_ms < 0) {
-      // Without limit, as asked: the idle notification ends it, or nothing does.
-      sink_->output_cv.wait(lock, idle);
-    } else if (!sink_->output_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle)) {
-      result = opos::OPOS_E_TIMEOUT;
-    }
-    if (result == opos::OPOS_SUCCESS) {
-      result = sink_->stop_code;
-      sink_->stop_code = 0;
-    }
+    result = sink_->stop_code;
+    sink_->stop_code = 0;
   }
   if (last_output_id) *last_output_id = sink_->last_output_id;
   return result;
