@@ -288,8 +288,8 @@ void BM_QueueDrain10k(benchmark::State& state) {
     drain_rate.push_back(kQueued / drain_s);
     exch_rate.push_back(rate);
     rate_pct.push_back(100.0 * (kQueued / drain_s) / rate);
-    // The same drain counted in exchanges: each queued line is preceded by the amount read
-    // that makes a retry after lost answers safe.
+    // The same drain counted in exchanges: the receipt-line guard reads the amount to pay
+    // once after the bare exchanges (which it did not see), then carries it line by line.
     frames_per_queued.push_back(frames);
     exch_pct.push_back(100.0 * (kQueued * frames / drain_s) / rate);
     cpu_queued.push_back(drain_cpu_us / kQueued);

@@ -1,6 +1,8 @@
 #include "control/fiscal_printer.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <utility>
 
@@ -42,6 +44,30 @@ struct FiscalPrinter::EventSink {
   // Cleared when the control object is destroyed; handlers that were still queued then do
   // not run.
   std::atomic<bool> attached{true};
+
+  // What WaitForOutput waits for, noted as the events come in (before their handlers run).
+  // output_mu guards the three fields; held only to read or change them. output_cv is
+  // notified at each idle notification.
+  std::mutex output_mu;
+  std::condition_variable output_cv;
+  int32_t last_output_id = 0;  // of the last OutputCompleteEvent
+  int32_t stop_code = 0;       // ResultCode of an output ErrorEvent cleared since the last wait
+  uint64_t idle_events = 0;    // StatusUpdateEvents FPTR_SUE_IDLE so far
+  void NoteOutputComplete(int32_t output_id) {
+    std::lock_guard<std::mutex> lock(output_mu);
+    last_output_id = output_id;
+  }
+  void NoteOutputCleared(int32_t code) {
+    std::lock_guard<std::mutex> lock(output_mu);
+    stop_code = code;
+  }
+  void NoteIdle() {
+    {
+      std::lock_guard<std::mutex> lock(output_mu);
+      ++idle_events;
+    }
+    output_cv.notify_all();
+  }
 };
 
 // The automation object the service object calls back: SODirectIO, SOError,
@@ -71,8 +97,10 @@ class FiscalPrinter::Callbacks : public automation::DispatchObject {
         auto dispatcher = sink_->dispatcher;
         std::function<void(int32_t)> handler;
         if (id == 3) {
+          sink_->NoteOutputComplete(value);
           handler = sink_->output_complete;
         } else {
+          if (value == opos::FPTR_SUE_IDLE) sink_->NoteIdle();
           handler = sink_->status_update;
         }
         lock.unlock();
@@ -109,6 +137,9 @@ class FiscalPrinter::Callbacks : public automation::DispatchObject {
       });
     }
     if (int32_t* p = args[3].LongPtr(); p && args[3].LongCount() >= 1) *p = response;
+    if (locus == opos::OPOS_EL_OUTPUT && response == opos::OPOS_ER_CLEAR) {
+      sink_->NoteOutputCleared(code != 0 ? code : opos::OPOS_E_FAILURE);
+    }
     return automation::S_OK;
   }
 
@@ -820,6 +851,33 @@ int32_t FiscalPrinter::NumTrailerLines() {
 int32_t FiscalPrinter::NumVatRates() {
   return GetNumber(opos::PIDX_NumVatRates);
 }
+int32_t FiscalPrinter::WaitForOutput(int32_t timeout_ms, int32_t* last_output_id) {
+  if (!IsOpen()) return opos::OPOS_E_CLOSED;
+  uint64_t idle_before = 0;
+  {
+    std::lock_guard<std::mutex> lock(sink_->output_mu);
+    idle_before = sink_->idle_events;
+  }
+  // The service object raises the idle notification once its queue is empty and nothing
+  // runs, after the events of the output before it (they travel in order).
+  SetPropertyNumber(opos::PIDX_FlagWhenIdle, 1);
+  int32_t result = opos::OPOS_SUCCESS;
+  std::unique_lock<std::mutex> lock(sink_->output_mu);
+  auto idle = [&] { return sink_->idle_events != idle_before; };
+  if (timeout_ms < 0) {
+    // Without limit, as asked: the idle notification ends it, or nothing does.
+    sink_->output_cv.wait(lock, idle);
+  } else if (!sink_->output_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle)) {
+    result = opos::OPOS_E_TIMEOUT;
+  }
+  if (result == opos::OPOS_SUCCESS) {
+    result = sink_->stop_code;
+    sink_->stop_code = 0;
+  }
+  if (last_output_id) *last_output_id = sink_->last_output_id;
+  return result;
+}
+
 int32_t FiscalPrinter::OutputID() {
   return GetNumber(opos::PIDX_OutputID);
 }

@@ -204,6 +204,20 @@ class FiscalPrinter {
   int32_t AmountDecimalPlaces();
   bool AsyncMode();
   void SetAsyncMode(bool value);
+  // With AsyncMode on, output methods only queue their output; the calls that UnifiedPOS
+  // keeps synchronous (EndFiscalReceipt, reports, GetData, ...) are refused with 113 while
+  // output is still queued. WaitForOutput waits until the queue is done: it sets
+  // FlagWhenIdle and waits for the idle StatusUpdateEvent (FPTR_SUE_IDLE), which the service
+  // object raises once its queue is empty and nothing runs, after the events of that output.
+  // Answers 0 when the output completed; the ResultCode of the ErrorEvent that stopped the
+  // queue when one was answered with OPOS_ER_CLEAR since the last wait (the rest of the
+  // queue was then discarded); 112 (OPOS_E_TIMEOUT) when timeout_ms (-1: without limit)
+  // passed first (also while FreezeEvents holds the events back); 101 when closed.
+  // *last_output_id receives the OutputID of the last OutputCompleteEvent received (0 when
+  // none came yet). The application's status-update handler sees the idle event too. Call
+  // it from a thread other than the one a queued event dispatcher runs handlers on: an
+  // ErrorEvent handler must be able to answer while this waits.
+  int32_t WaitForOutput(int32_t timeout_ms, int32_t* last_output_id = nullptr);
   int32_t BinaryConversion();
   void SetBinaryConversion(int32_t value);
   std::string ChangeDue();

@@ -48,6 +48,8 @@ inline constexpr int32_t OPOS_OR_FAILEDOPEN = 306;
 // Answers of an ErrorEvent handler.
 inline constexpr int32_t OPOS_ER_RETRY = 11;
 inline constexpr int32_t OPOS_ER_CLEAR = 12;
+// Error locus of an ErrorEvent raised by queued output.
+inline constexpr int32_t OPOS_EL_OUTPUT = 1;
 
 // StatusUpdateEvent values used by this device class.
 inline constexpr int32_t PTR_SUE_COVER_OPEN = 11;

@@ -242,7 +242,7 @@ void DeviceUnit::WorkerMain() {
       online = true;
       device_->PrinterAnswered();
       // Output queued before the printer ever answered belongs to no session it knows.
-      queue_.Clear();
+      ClearQueue();
       online_ = true;
       continue;
     }
@@ -361,15 +361,34 @@ void DeviceUnit::RunSyncCommand() {
   caller_cv_.notify_all();
 }
 
+void DeviceUnit::EnterIdleLocked() {
+  host_.SetState(OPOS_S_IDLE);
+  if (host_.ClaimIdleEvent()) host_.RaiseStatusUpdate(FPTR_SUE_IDLE);
+}
+
 void DeviceUnit::DrainQueue() {
   auto stopping = [this] {
     std::lock_guard<std::mutex> lock(mu_);
     return stop_;
   };
+  {
+    std::lock_guard<std::mutex> lock(output_mu_);
+    draining_ = true;
+  }
   // Queued sales can be answered with retry after an ErrorEvent: guard their lines so a
   // retry after lost answers does not sell again.
   device_->ArmReceiptGuard(true);
-  while (!queue_.IsEmpty() && !stopping()) {
+  for (;;) {
+    {
+      // Idle only with nothing left: output queued meanwhile keeps the drain (and State
+      // busy) going without a moment of idle in between.
+      std::lock_guard<std::mutex> lock(output_mu_);
+      if (queue_.IsEmpty() || stopping()) {
+        draining_ = false;
+        EnterIdleLocked();
+        break;
+      }
+    }
     host_.SetState(OPOS_S_BUSY);
     int32_t response = OPOS_ER_CLEAR;
     bool failed = false;
@@ -415,16 +434,12 @@ void DeviceUnit::DrainQueue() {
       }
       host_.SetState(OPOS_S_BUSY);
     }
-    if (!ran) break;
-    queue_.RemoveOldest();
-    if (failed && response == OPOS_ER_CLEAR) queue_.Clear();
+    if (ran) {
+      queue_.RemoveOldest();
+      if (failed && response == OPOS_ER_CLEAR) queue_.Clear();
+    }
   }
   device_->ArmReceiptGuard(false);
-  host_.SetState(OPOS_S_IDLE);
-  if (host_.GetNumberProperty(PIDX_FlagWhenIdle) != 0) {
-    host_.RaiseStatusUpdate(FPTR_SUE_IDLE);
-    host_.SetNumberProperty(PIDX_FlagWhenIdle, 0);
-  }
 }
 
 // ---- Status -------------------------------------------------------------------------------
@@ -572,12 +587,18 @@ DeviceResult DeviceUnit::QueueDeviceOp(DeviceOp op, const std::string& input, in
     std::lock_guard<std::mutex> lock(mu_);
     if (!worker_alive_ || stop_) return NoWorker();
   }
+  std::lock_guard<std::mutex> lock(output_mu_);
   queue_.Enqueue(op, &ops_, input, output_id);
+  // Busy from now until the worker has run it (an ErrorEvent being delivered keeps its
+  // State).
+  if (host_.GetState() == OPOS_S_IDLE) host_.SetState(OPOS_S_BUSY);
   return {};
 }
 
 void DeviceUnit::ClearQueue() {
+  std::lock_guard<std::mutex> lock(output_mu_);
   queue_.Clear();
+  if (!draining_ && host_.GetState() == OPOS_S_BUSY) EnterIdleLocked();
 }
 
 bool DeviceUnit::QueueEmpty() const {

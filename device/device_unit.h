@@ -138,6 +138,8 @@ class DeviceUnit {
                                        int32_t output_id = 0);
   // Queues op for the worker; 0 at once, or 111 kNoWorkerText when no worker runs.
   DeviceResult QueueDeviceOp(DeviceOp op, const std::string& input, int32_t output_id);
+  // Discards every queued command; State goes idle at once unless a command is running
+  // (the worker then makes it idle when that command ends).
   void ClearQueue();
   bool QueueEmpty() const;
 
@@ -167,6 +169,8 @@ class DeviceUnit {
   Wake WaitForWork(uint32_t period_ms);
   void RunSyncCommand();
   void DrainQueue();
+  // State OPOS_S_IDLE and, when FlagWhenIdle asks for it, the idle event; output_mu_ held.
+  void EnterIdleLocked();
   // Sensor properties from the status block, and a StatusUpdateEvent per changed sensor.
   void RaiseStatusUpdates();
   // The periodic poll: printer state and sensors. A printer that answers again after it did
@@ -191,6 +195,15 @@ class DeviceUnit {
   std::atomic<uint32_t> after_async_{100};
   std::atomic<uint32_t> wait_slice_ms_{0xFFFFFFFFu};
   std::atomic<uint64_t> idle_waits_{0};
+
+  // Output-state lock: makes "the queue holds work or a queued command runs" and State
+  // change together, so that State is OPOS_S_BUSY from the moment output is queued until
+  // the queue is empty and nothing runs, and the idle event comes at that same moment.
+  // Held by QueueDeviceOp, ClearQueue and the worker around the queue's contents and the
+  // State change, never while a command runs. Taken before mu_, the queue's own mutex and
+  // the host's locks.
+  std::mutex output_mu_;
+  bool draining_ = false;  // the worker is inside DrainQueue (guarded by output_mu_)
 
   // Sync-call lock: at most one synchronous call in flight. Taken and released by the
   // calling thread around the whole call; the worker never takes it. Taken before mu_.

@@ -36,21 +36,23 @@ ConfigRecord MakeConfigRecord(const std::array<int32_t, 16>& info1,
   return r;
 }
 
-int32_t FiscalDevice::ReadVirtualTicket(std::string* text) {
+int32_t ReadVirtualTicketFrom(link::FpuProtocol& engine, std::string* text) {
   std::string ticket;
-  const int32_t result = WithProtocol([&](link::FpuProtocol& e) {
-    while (true) {
-      int32_t more = 0;
-      std::string piece;
-      const int32_t r = e.ReadReportLine(kVirtualTicketSelector, &more, &piece);
-      if (r != link::LINK_OK) return r;
-      if (piece.size() > kMaxVirtualTicketBytes - ticket.size()) return link::LINK_E_PROTOCOL;
-      ticket += piece;
-      if (more == 0) return link::LINK_OK;
-    }
-  });
-  if (result == link::LINK_OK) *text = std::move(ticket);
-  return result;
+  while (true) {
+    int32_t more = 0;
+    std::string piece;
+    const int32_t r = engine.ReadReportLine(kVirtualTicketSelector, &more, &piece);
+    if (r != link::LINK_OK) return r;
+    if (piece.size() > kMaxVirtualTicketBytes - ticket.size()) return link::LINK_E_PROTOCOL;
+    ticket += piece;
+    if (more == 0) break;
+  }
+  *text = std::move(ticket);
+  return link::LINK_OK;
+}
+
+int32_t FiscalDevice::ReadVirtualTicket(std::string* text) {
+  return WithProtocol([text](link::FpuProtocol& e) { return ReadVirtualTicketFrom(e, text); });
 }
 
 void FiscalDeviceBase::AttachPort(link::SerialPort* port) {

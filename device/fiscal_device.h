@@ -77,10 +77,10 @@ class FiscalDevice {
   // Receives one line per frame sent and received ("CMD  * ..." / "RESP * ..."); an empty
   // function switches the traffic trace off. Devices without a link ignore it.
   virtual void SetLinkTrace(std::function<void(std::string_view line)> sink) { (void)sink; }
-  // While armed, every receipt line that moves the amount to pay is guarded against being
-  // done twice after a lost answer (receipt_line_guard.h): one amount read more per line.
-  // The asynchronous queue arms it around its commands. A device without a line to lose
-  // answers on may ignore it.
+  // While armed, every receipt line is guarded against being done twice after a lost answer
+  // (receipt_line_guard.h); the printer is read only after a lost answer or a line whose
+  // effect only it knows. The asynchronous queue arms it around its commands. A device
+  // without a line to lose answers on may ignore it.
   virtual void ArmReceiptGuard(bool on) { (void)on; }
   // The asynchronous queue starts its next operation (not a retry of the last one): lines
   // the last one got done may be sent again.
@@ -129,6 +129,12 @@ class FiscalDevice {
   virtual int32_t VoidReceipt() = 0;
   // which: kAmountReceiptTotal or kAmountRemaining.
   virtual int32_t ReadReceiptAmount(int32_t which, int64_t* value) = 0;
+  // The amount still to pay when the device knows it without asking the printer (from the
+  // printer's last figure and the lines acknowledged since); false when it does not.
+  virtual bool KnownAmountRemaining(int64_t* value) {
+    (void)value;
+    return false;
+  }
 
   // ---- Settings ----
   // Date first; the time is not sent when the date failed.
@@ -187,6 +193,10 @@ class FiscalDevice {
 
 inline constexpr int32_t kVirtualTicketSelector = 0;
 inline constexpr size_t kMaxVirtualTicketBytes = 1024 * 1024;
+
+// Reads the virtual ticket piece by piece on an engine the caller holds (see
+// ReadVirtualTicket); *text is written only when every piece was read.
+int32_t ReadVirtualTicketFrom(link::FpuProtocol& engine, std::string* text);
 
 // Holds what every implementation shares: the port, the status block and the configuration
 // record, all of which the worker thread and callers' threads touch.

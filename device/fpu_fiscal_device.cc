@@ -47,10 +47,16 @@ std::string LineKey(char kind, const Fields&... fields) {
 }  // namespace
 
 template <typename Fn>
-int32_t FpuFiscalDevice::GuardedLine(const std::string& key, Fn&& fn) {
-  return guard_.Run(
-      key, [this](int64_t* amount) { return ReadReceiptAmount(kAmountRemaining, amount); },
-      [&] { return Command(fn); });
+int32_t FpuFiscalDevice::GuardedLine(ReceiptLineGuard::Line line, Fn&& fn) {
+  const ReceiptLineGuard::Readers readers{
+      [this](int64_t* amount) {
+        return Command(
+            [amount](FpuProtocol& e) { return e.GetDataItem(kAmountRemaining, amount); });
+      },
+      [this](std::string* ticket) {
+        return Command([ticket](FpuProtocol& e) { return ReadVirtualTicketFrom(e, ticket); });
+      }};
+  return guard_.Run(line, readers, [&] { return Command(fn); });
 }
 
 template <typename Fn>
@@ -68,6 +74,7 @@ void FpuFiscalDevice::RefreshFrom(FpuProtocol& engine) {
 }
 
 int32_t FpuFiscalDevice::Open() {
+  guard_.Forget();  // what happened on the line while nobody listened is unknown
   {
     std::unique_lock<std::shared_mutex> lock(engine_mu_);
     if (engine_) return link::LINK_OK;
@@ -87,6 +94,7 @@ int32_t FpuFiscalDevice::Open() {
 }
 
 void FpuFiscalDevice::Close() {
+  guard_.Forget();
   std::unique_lock<std::shared_mutex> lock(engine_mu_);
   if (!engine_) return;
   engine_->Stop();
@@ -203,19 +211,23 @@ int32_t FpuFiscalDevice::SendReceiptLines(FpuProtocol& engine, std::string_view 
 }
 
 int32_t FpuFiscalDevice::OpenReceipt(std::string_view header) {
-  return StructuralCommand([&](FpuProtocol& e) {
+  const int32_t r = StructuralCommand([&](FpuProtocol& e) {
     int32_t r = e.BeginFiscalReceipt();
     if (r == link::LINK_OK) r = SendReceiptLines(e, header, false);
     return r;
   });
+  guard_.ReceiptOpened(r == link::LINK_OK, false);
+  return r;
 }
 
 int32_t FpuFiscalDevice::OpenRefundReceipt(std::string_view document, std::string_view header) {
-  return StructuralCommand([&](FpuProtocol& e) {
+  const int32_t r = StructuralCommand([&](FpuProtocol& e) {
     int32_t r = e.BeginRefundReceipt(document);
     if (r == link::LINK_OK) r = SendReceiptLines(e, header, false);
     return r;
   });
+  guard_.ReceiptOpened(r == link::LINK_OK, true);
+  return r;
 }
 
 int32_t FpuFiscalDevice::CloseReceipt(std::string_view trailer) {
@@ -238,9 +250,33 @@ int32_t FpuFiscalDevice::CloseRefundReceipt(std::string_view trailer) {
   });
 }
 
+namespace {
+
+using Effect = ReceiptLineGuard::Line::Effect;
+
+bool IsPercentCode(int32_t code) {
+  return code == 20 || code == 21;
+}
+
+bool IsDiscountCode(int32_t code) {
+  return code == 10 || code == 20;
+}
+
+// An adjustment's effect on the amount to pay: an amount discount takes its amount off, an
+// amount surcharge adds it; a percentage's amount only the printer knows. A void of the
+// adjustment (undo) does the opposite.
+ReceiptLineGuard::Line AdjustmentLine(std::string key, int32_t code, int64_t amount, bool undo) {
+  if (IsPercentCode(code)) return {std::move(key), Effect::kPrinter, 0};
+  const int64_t change = IsDiscountCode(code) ? -amount : amount;
+  return {std::move(key), Effect::kSure, undo ? -change : change};
+}
+
+}  // namespace
+
 int32_t FpuFiscalDevice::SellItem(std::string_view description, int64_t price, int64_t quantity,
                                   int32_t vat_index, int32_t department, int64_t unit_price) {
-  return GuardedLine(LineKey('S', description, price, quantity, vat_index, department, unit_price),
+  return GuardedLine({LineKey('S', description, price, quantity, vat_index, department, unit_price),
+                      Effect::kSure, price},
                      [&](FpuProtocol& e) {
                        return e.SellItem(description, price, quantity, vat_index, department,
                                          unit_price);
@@ -248,12 +284,19 @@ int32_t FpuFiscalDevice::SellItem(std::string_view description, int64_t price, i
 }
 
 int32_t FpuFiscalDevice::PrintMessage(std::string_view text) {
-  return Command([&](FpuProtocol& e) { return SendReceiptLines(e, text, false); });
+  const int32_t r = Command([&](FpuProtocol& e) { return SendReceiptLines(e, text, false); });
+  if (r == link::LINK_OK) {
+    guard_.NotePrinted(text);
+  } else {
+    guard_.NotePrinted("?");  // some of it may be on the receipt: surely no subtotal line
+  }
+  return r;
 }
 
 int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view description, int64_t amount,
                                         int32_t vat_index, int32_t department) {
-  return GuardedLine(LineKey('A', code, description, amount, vat_index, department),
+  return GuardedLine(AdjustmentLine(LineKey('A', code, description, amount, vat_index, department),
+                                    code, amount, false),
                      [&](FpuProtocol& e) {
                        return e.ItemAdjustment(description, amount, code, vat_index, department);
                      });
@@ -261,65 +304,61 @@ int32_t FpuFiscalDevice::ItemAdjustment(int32_t code, std::string_view descripti
 
 int32_t FpuFiscalDevice::SubtotalAdjustment(int32_t code, std::string_view description,
                                             int64_t amount) {
-  return GuardedLine(LineKey('T', code, description, amount), [&](FpuProtocol& e) {
-    return e.SubtotalAdjustment(description, amount, code);
-  });
+  return GuardedLine(
+      AdjustmentLine(LineKey('T', code, description, amount), code, amount, false),
+      [&](FpuProtocol& e) { return e.SubtotalAdjustment(description, amount, code); });
 }
 
 int32_t FpuFiscalDevice::ItemAdjustmentVoid(int32_t code, int64_t amount, int32_t vat_index,
                                             int32_t department) {
-  return GuardedLine(LineKey('a', code, amount, vat_index, department), [&](FpuProtocol& e) {
-    return e.ItemAdjustmentVoid(amount, code, vat_index, department);
-  });
+  return GuardedLine(
+      AdjustmentLine(LineKey('a', code, amount, vat_index, department), code, amount, true),
+      [&](FpuProtocol& e) { return e.ItemAdjustmentVoid(amount, code, vat_index, department); });
 }
 
 int32_t FpuFiscalDevice::VoidItem(std::string_view description, int64_t price, int64_t quantity,
                                   int32_t vat_index, int32_t department) {
-  return GuardedLine(LineKey('V', description, price, quantity, vat_index, department),
-                     [&](FpuProtocol& e) {
-                       return e.VoidItem(description, price, quantity, vat_index, department);
-                     });
+  return GuardedLine(
+      {LineKey('V', description, price, quantity, vat_index, department), Effect::kSure, -price},
+      [&](FpuProtocol& e) {
+        return e.VoidItem(description, price, quantity, vat_index, department);
+      });
 }
 
 int32_t FpuFiscalDevice::Refund(std::string_view description, int64_t amount, int32_t vat_index,
                                 int32_t department) {
-  return GuardedLine(LineKey('R', description, amount, vat_index, department), [&](FpuProtocol& e) {
-    return e.Refund(description, amount, vat_index, department);
-  });
+  // In a sales receipt a refund line takes its amount off; in a refund document it is what
+  // the document pays back.
+  return GuardedLine(
+      {LineKey('R', description, amount, vat_index, department), Effect::kRefund, -amount},
+      [&](FpuProtocol& e) { return e.Refund(description, amount, vat_index, department); });
 }
 
 int32_t FpuFiscalDevice::RefundVoid(std::string_view description, int64_t amount, int32_t vat_index,
                                     int32_t department) {
-  return GuardedLine(LineKey('r', description, amount, vat_index, department), [&](FpuProtocol& e) {
-    return e.RefundVoid(description, amount, vat_index, department);
-  });
+  return GuardedLine(
+      {LineKey('r', description, amount, vat_index, department), Effect::kRefund, amount},
+      [&](FpuProtocol& e) { return e.RefundVoid(description, amount, vat_index, department); });
 }
 
 int32_t FpuFiscalDevice::Subtotal(int64_t amount) {
-  // A subtotal line moves no amount; what shows it was printed is the printer's copy of the
-  // receipt growing. Reading that copy costs a few exchanges, paid only by queued subtotals.
-  return guard_.Run(
-      LineKey('s', amount),
-      [this](int64_t* length) {
-        std::string ticket;
-        const int32_t r = ReadVirtualTicket(&ticket);
-        if (r == link::LINK_OK) *length = static_cast<int64_t>(ticket.size());
-        return r;
-      },
-      [&] { return Command([&](FpuProtocol& e) { return e.Subtotal(amount); }); });
+  return GuardedLine({LineKey('s', amount), Effect::kSubtotal, 0},
+                     [&](FpuProtocol& e) { return e.Subtotal(amount); });
 }
 
 int32_t FpuFiscalDevice::Total(int64_t amount) {
-  return Command([&](FpuProtocol& e) { return e.Total(amount); });
+  const int32_t r = Command([&](FpuProtocol& e) { return e.Total(amount); });
+  guard_.NotePrinted("TOTAL");  // whether printed or not, no subtotal line
+  return r;
 }
 
 int32_t FpuFiscalDevice::Payment(std::string_view description, int64_t amount, int32_t form) {
-  return GuardedLine(LineKey('P', description, amount, form),
+  return GuardedLine({LineKey('P', description, amount, form), Effect::kSure, -amount},
                      [&](FpuProtocol& e) { return e.Payment(description, amount, form); });
 }
 
 int32_t FpuFiscalDevice::NotPaid(std::string_view description, int64_t amount) {
-  return GuardedLine(LineKey('N', description, amount),
+  return GuardedLine({LineKey('N', description, amount), Effect::kSure, -amount},
                      [&](FpuProtocol& e) { return e.NotPaid(description, amount); });
 }
 
@@ -332,7 +371,15 @@ int32_t FpuFiscalDevice::VoidReceipt() {
 }
 
 int32_t FpuFiscalDevice::ReadReceiptAmount(int32_t which, int64_t* value) {
-  return Command([&](FpuProtocol& e) { return e.GetDataItem(which, value); });
+  const int32_t r = Command([&](FpuProtocol& e) { return e.GetDataItem(which, value); });
+  if (r == link::LINK_OK && which == kAmountRemaining) guard_.Observe(*value);
+  return r;
+}
+
+bool FpuFiscalDevice::KnownAmountRemaining(int64_t* value) {
+  const std::optional<int64_t> known = guard_.KnownRemaining();
+  if (known) *value = *known;
+  return known.has_value();
 }
 
 int32_t FpuFiscalDevice::SetDateAndTime(const link::FpuDateTime& date_time) {
@@ -369,7 +416,7 @@ int32_t FpuFiscalDevice::SetTrainingMode(bool on) {
 }
 
 int32_t FpuFiscalDevice::ResetPrinter() {
-  return Command([](FpuProtocol& e) { return e.ResetPrinter(); });
+  return StructuralCommand([](FpuProtocol& e) { return e.ResetPrinter(); });
 }
 
 int32_t FpuFiscalDevice::HealthCheck() {
@@ -477,7 +524,8 @@ int32_t FpuFiscalDevice::SetDeviceFlag(int32_t flag) {
 // ---- DirectIO ----
 
 int32_t FpuFiscalDevice::WithProtocol(const std::function<int32_t(FpuProtocol&)>& fn) {
-  return Command([&fn](FpuProtocol& e) { return fn(e); });
+  // A raw command may sell, pay or void: the guard's figures no longer hold.
+  return StructuralCommand([&fn](FpuProtocol& e) { return fn(e); });
 }
 
 }  // namespace kelo::device

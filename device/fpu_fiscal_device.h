@@ -63,6 +63,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   int32_t ClosePayment(int64_t change) override;
   int32_t VoidReceipt() override;
   int32_t ReadReceiptAmount(int32_t which, int64_t* value) override;
+  bool KnownAmountRemaining(int64_t* value) override;
 
   int32_t SetDateAndTime(const link::FpuDateTime& date_time) override;
   int32_t SetHeaderLine(int32_t line, std::string_view text, int32_t attribute) override;
@@ -108,10 +109,9 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   // from the engine's last response. 106 (no answer) when no engine is running.
   template <typename Fn>
   int32_t Command(Fn&& fn);
-  // A receipt line that moves the amount to pay, sent through the guard; key names the
-  // line (its kind and every field).
+  // A receipt line sent through the guard (line: its key and its effect on the amount).
   template <typename Fn>
-  int32_t GuardedLine(const std::string& key, Fn&& fn);
+  int32_t GuardedLine(ReceiptLineGuard::Line line, Fn&& fn);
   // A command that opens, ends or voids a receipt or its payment: a pending guarded line is
   // no longer the last thing asked for.
   template <typename Fn>

@@ -108,13 +108,17 @@ DeviceResult DeviceOperations::CloseIfPaid() {
   // Already closed: a retried printRecTotal whose end of payment went through although its
   // answer was lost.
   if (PrinterState() == FPTR_PS_FISCAL_RECEIPT_ENDING) return Ok();
-  int64_t total = 0;
+  // The amount still to pay decides; the device usually knows it from the lines the
+  // printer acknowledged, and asks the printer only when it does not. (The receipt total
+  // would tell nothing more, so it is not read.)
   int64_t remaining = 0;
-  int32_t r = device_.ReadReceiptAmount(kAmountReceiptTotal, &total);
-  if (r == 0) r = device_.ReadReceiptAmount(kAmountRemaining, &remaining);
-  if (r != 0) return MapDeviceResult(r);
+  if (!device_.KnownAmountRemaining(&remaining)) {
+    if (const int32_t r = device_.ReadReceiptAmount(kAmountRemaining, &remaining); r != 0) {
+      return MapDeviceResult(r);
+    }
+  }
   if (remaining <= 0) {
-    r = device_.ClosePayment(-remaining);
+    const int32_t r = device_.ClosePayment(-remaining);
     if (r != 0) return MapDeviceResult(r);
     SetPrinterState(FPTR_PS_FISCAL_RECEIPT_ENDING);
   }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "device/opos_codes.h"
+
 namespace kelo::device {
 
 class UnitHost {
@@ -25,6 +27,12 @@ class UnitHost {
   // The OPOS State field (1 closed, 2 idle, 3 busy, 4 error).
   virtual int32_t GetState() = 0;
   virtual void SetState(int32_t state) = 0;
+  // The idle notification, taken at most once: when State is OPOS_S_IDLE and FlagWhenIdle
+  // is set, clears FlagWhenIdle and answers true (the caller then raises FPTR_SUE_IDLE).
+  // The device layer calls it when its output queue goes idle, the FlagWhenIdle setter when
+  // the flag is set; a unit makes the look and the clearing one step, so that the two meeting
+  // raise one event, not two or none. This default does them one after the other.
+  virtual bool ClaimIdleEvent();
 
   // Events. RaiseError delivers an ErrorEvent and waits for the control object's response;
   // it returns the response (OPOS_ER_RETRY 11, OPOS_ER_CLEAR 12, ...), or preset_response when
@@ -47,5 +55,13 @@ class UnitHost {
   // ReadVatTable fills it from the printer.
   virtual void SetVatTableEntry(int32_t vat_id, int32_t rate) = 0;
 };
+
+inline bool UnitHost::ClaimIdleEvent() {
+  if (GetState() != opos::OPOS_S_IDLE || GetNumberProperty(opos::PIDX_FlagWhenIdle) == 0) {
+    return false;
+  }
+  SetNumberProperty(opos::PIDX_FlagWhenIdle, 0);
+  return true;
+}
 
 }  // namespace kelo::device

@@ -292,6 +292,13 @@ void CFiscalPrinterUnit::SetState(int32_t state) {
   state_ = state;
 }
 
+bool CFiscalPrinterUnit::ClaimIdleEvent() {
+  std::lock_guard<std::mutex> lock(fields_mu_);
+  if (state_ != OPOS_S_IDLE || properties_.Number(pidx::FlagWhenIdle) == 0) return false;
+  properties_.SetNumber(pidx::FlagWhenIdle, 0);
+  return true;
+}
+
 void CFiscalPrinterUnit::RaiseStatusUpdate(int32_t data) {
   events_.RaiseStatusUpdate(data);
 }

@@ -193,6 +193,7 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   void SetStringProperty(int32_t index, const std::string& value) override;
   int32_t GetState() override;
   void SetState(int32_t state) override;
+  bool ClaimIdleEvent() override;
   void RaiseStatusUpdate(int32_t data) override;
   void RaiseOutputComplete(int32_t output_id) override;
   int32_t RaiseError(int32_t result_code, int32_t result_code_extended, int32_t error_locus,

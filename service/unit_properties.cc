@@ -98,10 +98,8 @@ void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
       break;
     case pidx::FlagWhenIdle:
       SetNumberProperty(index, value);
-      if (GetState() == OPOS_S_IDLE && value != 0) {
-        events_.RaiseStatusUpdate(FPTR_SUE_IDLE);
-        SetNumberProperty(index, 0);
-      }
+      // Shared with the device layer's queue going idle: one of the two raises the event.
+      if (ClaimIdleEvent()) events_.RaiseStatusUpdate(FPTR_SUE_IDLE);
       break;
     case pidx::FiscalReceiptType:
       if (GetNumberProperty(pidx::PrinterState) != FPTR_PS_MONITOR) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "control/fiscal_printer.h"
@@ -282,6 +284,44 @@ TEST_F(ControlTest, QueuedDispatcherDeliversOnTheDrainingThreadAndAnswersErrors)
   EXPECT_EQ(events[3], "dio 9000");
   EXPECT_EQ(dio_data, 77);
   EXPECT_EQ(dio_text, "answered");
+}
+
+TEST_F(ControlTest, WaitForOutputEndsWithTheIdleEventAndTellsHowTheQueueEnded) {
+  FiscalPrinter fp(Options());
+  EXPECT_EQ(fp.WaitForOutput(10), opos::OPOS_E_CLOSED);
+  ASSERT_EQ(fp.Open("KeloFPU"), 0);
+  fake_->TakeCalls();
+  // No idle event: the wait ends with its time-out, having asked for the event.
+  EXPECT_EQ(fp.WaitForOutput(30), opos::OPOS_E_TIMEOUT);
+  const auto calls = fake_->TakeCalls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetPropertyNumber(16013, 1)"), calls.end());
+  // Completions, then the idle event (raised later, from the service object's thread).
+  auto raise_later = [&](std::function<void()> raise) {
+    return std::thread([raise = std::move(raise)] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      raise();
+    });
+  };
+  std::thread t = raise_later([&] {
+    fake_->RaiseOutputComplete(6);
+    fake_->RaiseOutputComplete(7);
+    fake_->RaiseStatusUpdate(opos::FPTR_SUE_IDLE);
+  });
+  int32_t last = 0;
+  EXPECT_EQ(fp.WaitForOutput(5000, &last), opos::OPOS_SUCCESS);
+  EXPECT_EQ(last, 7);
+  t.join();
+  // An output error answered with clear stopped the queue: told once, by the next wait.
+  t = raise_later([&] {
+    fake_->RaiseError(114, 203, opos::OPOS_EL_OUTPUT, opos::OPOS_ER_CLEAR);
+    fake_->RaiseStatusUpdate(opos::FPTR_SUE_IDLE);
+  });
+  EXPECT_EQ(fp.WaitForOutput(-1, &last), 114);
+  EXPECT_EQ(last, 7);
+  t.join();
+  t = raise_later([&] { fake_->RaiseStatusUpdate(opos::FPTR_SUE_IDLE); });
+  EXPECT_EQ(fp.WaitForOutput(5000), opos::OPOS_SUCCESS);
+  t.join();
 }
 
 TEST_F(ControlTest, UnansweredErrorEventIsWithdrawnAndKeepsThePreset) {

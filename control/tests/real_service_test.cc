@@ -1,5 +1,6 @@
 // The control object against the real service object (libsoKeloFpu.so) through the loader.
-// Only the steps that need no printer: open, properties, an idle status event, close.
+// Only the steps that need no printer: open, properties, an idle status event, the wait for
+// output, close.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -73,6 +74,10 @@ TEST(RealServiceTest, OpenReadPropertiesReceiveAnEventAndClose) {
       EXPECT_EQ(events.front(), opos::FPTR_SUE_IDLE);
     }
     EXPECT_FALSE(fp.FlagWhenIdle());
+    // Nothing queued: the wait for output ends with the idle event the service raises.
+    int32_t last = -1;
+    EXPECT_EQ(fp.WaitForOutput(10000, &last), opos::OPOS_SUCCESS);
+    EXPECT_EQ(last, 0);
     EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
     EXPECT_EQ(fp.State(), opos::OPOS_S_CLOSED);
   }

@@ -164,6 +164,35 @@ TEST_F(DeviceUnitTest, SyncCallWhileOutputIsQueuedIsBusy) {
   ASSERT_TRUE(host_.WaitEvents('O', 1));
 }
 
+TEST_F(DeviceUnitTest, StateIsBusyFromTheMomentOutputIsQueuedUntilNothingIsLeft) {
+  ConnectInReceipt();
+  host_.SetNumberProperty(PIDX_FlagWhenIdle, 1);
+  // The worker is kept inside a synchronous report, so it has not looked at the queue yet.
+  device_->Hold("PrintDailyReport");
+  std::thread report([this] {
+    std::string out;
+    unit_->RunDeviceOpSync(&DeviceOperations::DoPrintXReport, "", out);
+  });
+  ASSERT_TRUE(device_->WaitHeld("PrintDailyReport"));
+  ASSERT_TRUE(unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, 1).ok());
+  EXPECT_EQ(host_.GetState(), OPOS_S_BUSY);
+  // Cleared while nothing runs: idle at once, with the one idle event.
+  unit_->ClearQueue();
+  EXPECT_EQ(host_.GetState(), OPOS_S_IDLE);
+  EXPECT_EQ(host_.GetNumberProperty(PIDX_FlagWhenIdle), 0);
+  ASSERT_TRUE(unit_->QueueDeviceOp(&DeviceOperations::DoPrintRecItem, kItem, 2).ok());
+  EXPECT_EQ(host_.GetState(), OPOS_S_BUSY);
+  device_->Release();
+  report.join();
+  ASSERT_TRUE(host_.WaitEvents('O', 1));
+  for (int i = 0; i < 1000 && host_.GetState() != OPOS_S_IDLE; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(host_.GetState(), OPOS_S_IDLE);
+  auto updates = host_.EventsOf('S');
+  EXPECT_EQ(std::count(updates.begin(), updates.end(), FPTR_SUE_IDLE), 1);
+}
+
 TEST_F(DeviceUnitTest, FlagWhenIdleGivesExactlyOneIdleEvent) {
   ConnectInReceipt();
   host_.SetNumberProperty(PIDX_FlagWhenIdle, 1);

@@ -138,6 +138,38 @@ TEST(DeviceFaults, RetryAfterLostAnswersDoesNotSellOrPayTwice) {
   EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "ITEM-B"), 1);
 }
 
+// A percentage adjustment changes the amount to pay by what only the printer knows, so the
+// guard cannot carry the amount over it. Its answers are lost although the printer did it,
+// and then the answers to the next sale are lost too; the application answers both
+// ErrorEvents with retry. Each line must be on the receipt once, and the figures the guard
+// carries afterwards must be the printer's.
+TEST(DeviceFaults, LostAnswersToAPercentageAndThenToTheNextSaleDoNotRepeatEither) {
+  DeviceRig rig("percent");
+  rig.StartPrinter();
+  rig.Claim();
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoBeginFiscalReceipt, Fields({"0"})).ok());
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecItem, Item("ITEM-A", 1000)).ok());
+  rig.SetAsync(true);
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  // Three lost answers end each line; the percentage's retry sends no receipt command.
+  rig.sim().faults([](sim::FaultInjector& f) { f.DropNext(6, link::kOpReceipt); });
+  rig.Queue(&DeviceOperations::DoPrintRecSubtotalAdjustment, Fields({"3", "TEN-OFF", "1000"}));
+  const int32_t sale = rig.Queue(&DeviceOperations::DoPrintRecItem, Item("ITEM-B", 300));
+  ASSERT_TRUE(WaitFor([&] { return rig.unit().QueueEmpty() && rig.host().GetState() == 2; }));
+  ASSERT_EQ(rig.host().errors().size(), 2u);
+  EXPECT_EQ(rig.host().completed().back(), sale);
+  EXPECT_EQ(GuardCounters(rig).found_done, 2u);
+  EXPECT_EQ(OpenReceiptLinesStartingWith(rig.sim(), "ITEM-B"), 1);
+  // The guard's figure is the printer's: the full payment closes the receipt.
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoPrintRecTotal, Fields({"1200", "1200", "Cash"})).ok());
+  EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT_ENDING);
+  rig.SetAsync(false);
+  ASSERT_TRUE(rig.Sync(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"})).ok());
+  EXPECT_EQ(rig.sim().DataItem(2), 1200);
+  EXPECT_EQ(JournalLinesStartingWith(rig.sim(), "TEN-OFF"), 1);
+}
+
 TEST(DeviceFaults, SerialDeviceUnpluggedAndPluggedInAgainNeedsNoRestart) {
   DeviceRig rig("unplug");
   rig.StartPrinter();
