@@ -91,9 +91,11 @@ void frmLog::changeEvent(QEvent* event) {
   }
 }
 
-bool frmLog::HidOnFocusLossJustNow() const {
-  return hidden_on_focus_loss_.isValid() &&
-         hidden_on_focus_loss_.elapsed() <= QApplication::doubleClickInterval();
+bool frmLog::TakeHidOnFocusLossJustNow() {
+  const bool just_now = hidden_on_focus_loss_.isValid() &&
+                        hidden_on_focus_loss_.elapsed() <= QApplication::doubleClickInterval();
+  hidden_on_focus_loss_.invalidate();
+  return just_now;
 }
 
 void frmLog::showEvent(QShowEvent* event) {

@@ -24,10 +24,11 @@ class frmLog : public QWidget {
 
   QPlainTextEdit* txtOposLog() const { return txtOposLog_; }
 
-  // True when the window hid itself on losing the focus a moment ago (within a double-click
-  // interval). A press on the main window's "Log Window" button takes the focus first, so
-  // the button asks this to know that the log was showing when it was pressed.
-  bool HidOnFocusLossJustNow() const;
+  // True once when the window hid itself on losing the focus a moment ago (within a
+  // double-click interval); the answer is used up. A press on the main window's "Log Window"
+  // button takes the focus first, so the button asks this to know that the log was showing
+  // when it was pressed.
+  bool TakeHidOnFocusLossJustNow();
 
  protected:
   void changeEvent(QEvent* event) override;

@@ -366,7 +366,8 @@ void MDITestFPOPOS::RefillListsAfterEnable() {
 void MDITestFPOPOS::cmdLogWindow_Click() {
   // Pressing the button takes the focus from a showing log, which hides itself first: that
   // press is the one that hides it.
-  if (log_window_->isHidden() && !log_window_->HidOnFocusLossJustNow()) {
+  if (log_window_->TakeHidOnFocusLossJustNow()) return;
+  if (log_window_->isHidden()) {
     if (!log_window_placed_) {
       // The first time over the lower half of the panel area, clear of the command bar and
       // the header band; later where the user left it.

@@ -3,6 +3,7 @@
 // the file dialogs name their filters once and save with the macro suffix, nothing is
 // recorded before the device is used, and a macro's Open starts the refresh timer.
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,11 +100,16 @@ TEST_F(WindowsTest, SavingAMacroAddsTheSuffixOfTheChosenFilter) {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
       dialog->setDirectory(folder);
-      if (all_files) dialog->selectNameFilter(QStringLiteral("All files (*)"));
+      if (all_files) {  // chosen in the "Files of type" list, as a user does
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        QTest::keyClick(types, Qt::Key_Down);
+        ASSERT_EQ(types->currentIndex(), 1);
+      }
       auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       ASSERT_NE(name, nullptr);
       name->setText(typed);
-      dialog->accept();
+      QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
     });
   };
   const std::string filter = "Opos Test Macro Commands (*.oposcmd)|*.oposcmd|All files|*.*";
