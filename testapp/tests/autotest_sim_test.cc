@@ -199,7 +199,7 @@ TEST_F(AutoTestOnSimulator, FullNonFiscalTicket) {
   ASSERT_EQ(RunAutoTest("FullNonFiscalTicket"), 0) << boxes_;
   ExpectCleanRun();
   const auto paper = Paper();
-  EXPECT_EQ(Count(paper, "Z REPORT"), 1u) << PaperText();
+  EXPECT_EQ(Count(paper, "Z REPORT 0001 STORED"), 1u) << PaperText();
   EXPECT_EQ(sim_->DataItem(7), 1);  // the last Z number
   EXPECT_EQ(Count(paper, "[logo 1: 320x64]"), 1u);
   EXPECT_EQ(Count(paper, "THE QUICK BROWN FOX JUMPS OVER"), 1u);
