@@ -148,6 +148,7 @@ class FiscalPrinter {
   int32_t PrintPeriodicTotalsReport(const std::string& date1, const std::string& date2);
   int32_t PrintPowerLossReport();
   int32_t PrintRecCash(Currency amount);
+  // Quantities are whole units (QuantityDecimalPlaces is 0; 0 means one unit): 2 sells two.
   int32_t PrintRecItem(const std::string& description, Currency price, int32_t quantity,
                        int32_t vat_info, Currency unit_price, const std::string& unit_name);
   int32_t PrintRecItemAdjustment(int32_t adjustment_type, const std::string& description,

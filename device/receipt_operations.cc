@@ -81,7 +81,9 @@ DeviceResult DeviceOperations::VerifyVatInfo(int32_t vat_info, bool allow_minus_
   if (vat_info > 10000) {
     return vat_info - 10000 <= config.num_departments ? Ok() : bad;
   }
-  return vat_info <= config.num_vat_rates ? Ok() : bad;
+  // Every index the printer holds: the configurable rates and the default (exempt) index
+  // after them, which VatInfo 0 also selects.
+  return vat_info <= std::max(config.num_vat_rates, config.default_vat_index) ? Ok() : bad;
 }
 
 void DeviceOperations::ClearPrePostLines() {

@@ -19,11 +19,10 @@ std::string Pad4(int64_t n) {
   return buf;
 }
 
-std::string Quantity(int64_t thousandths) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%lld.%03lld", static_cast<long long>(thousandths / 1000),
-                static_cast<long long>(std::llabs(thousandths % 1000)));
-  return buf;
+// Quantities are whole units (the service object publishes QuantityDecimalPlaces 0); 0 means
+// one item.
+int64_t Units(int64_t quantity) {
+  return quantity == 0 ? 1 : quantity;
 }
 
 std::vector<std::string> SplitColon(std::string_view record) {
@@ -97,6 +96,16 @@ int64_t VatOfGross(int64_t gross, int32_t rate) {
 
 int64_t Receipt::Total() const {
   return Sum(by_vat);
+}
+
+VatArray Receipt::Goods() const {
+  VatArray goods = by_vat;
+  if (refund_document) return goods;
+  for (const ReceiptEntry& e : entries) {
+    if (e.kind != ReceiptEntry::kRefund && e.kind != ReceiptEntry::kRefundVoid) continue;
+    for (size_t v = 0; v < kVatSlots; ++v) goods[v] -= e.effect[v];
+  }
+  return goods;
 }
 
 int64_t DayTotals::Gross() const {
@@ -392,9 +401,24 @@ void FiscalModel::AddEntry(ReceiptEntry e) {
   receipt_.entries.push_back(std::move(e));
 }
 
+ReceiptEntry* FiscalModel::FindVoidable(ReceiptEntry::Kind kind, std::string_view description,
+                                        int64_t amount, int32_t vat, int32_t department,
+                                        int64_t quantity) {
+  const std::string desc(description.substr(0, static_cast<size_t>(profile_.description_length)));
+  ReceiptEntry* newest = nullptr;
+  for (auto it = receipt_.entries.rbegin(); it != receipt_.entries.rend(); ++it) {
+    if (it->kind != kind || it->cancelled || it->sent != amount) continue;
+    if (department != 0 ? it->department != department : it->vat != vat) continue;
+    if (kind == ReceiptEntry::kSale && it->quantity != Units(quantity)) continue;
+    if (it->description == desc) return &*it;
+    if (!newest) newest = &*it;
+  }
+  return newest;
+}
+
 Outcome FiscalModel::Sell(std::string_view description, int64_t price, int64_t quantity,
                           int32_t vat, int32_t department, int64_t unit) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+  if (!TakesItems()) return Outcome::kRefused;
   int32_t resolved = 0;
   if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
   if (price < 0 || price > kMaxAmount || quantity < 0 || unit < 0 || unit > kMaxAmount) {
@@ -409,47 +433,47 @@ Outcome FiscalModel::Sell(std::string_view description, int64_t price, int64_t q
     }
   }
   const std::string desc(description.substr(0, static_cast<size_t>(profile_.description_length)));
-  if (unit != 0) Out("  " + Quantity(quantity) + " x " + FormatAmount(unit));
+  if (unit != 0) Out("  " + std::to_string(Units(quantity)) + " x " + FormatAmount(unit));
   Out(Columns(desc, FormatAmount(price) + " " + VatLabel(resolved)));
   ReceiptEntry e;
   e.kind = ReceiptEntry::kSale;
   e.description = desc;
   e.sent = price;
   e.vat = resolved;
+  e.department = department;
+  e.quantity = Units(quantity);
   e.effect[static_cast<size_t>(resolved)] = price;
   AddEntry(std::move(e));
   return Outcome::kOk;
 }
 
-Outcome FiscalModel::VoidItem(std::string_view description, int64_t price, int64_t, int32_t vat,
-                              int32_t department) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+Outcome FiscalModel::VoidItem(std::string_view description, int64_t price, int64_t quantity,
+                              int32_t vat, int32_t department) {
+  if (!TakesItems()) return Outcome::kRefused;
   int32_t resolved = 0;
   if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
-  const std::string desc(description.substr(0, static_cast<size_t>(profile_.description_length)));
-  for (auto it = receipt_.entries.rbegin(); it != receipt_.entries.rend(); ++it) {
-    if (it->kind != ReceiptEntry::kSale || it->cancelled || it->description != desc ||
-        it->sent != price || it->vat != resolved) {
-      continue;
-    }
-    if (receipt_.Total() - price < 0) return Outcome::kBadData;  // void its discount first
-    it->cancelled = true;
-    Out(Columns("VOID " + desc, FormatAmount(-price) + " " + VatLabel(resolved)));
-    ReceiptEntry e;
-    e.kind = ReceiptEntry::kItemVoid;
-    e.description = desc;
-    e.sent = price;
-    e.vat = resolved;
-    e.effect[static_cast<size_t>(resolved)] = -price;
-    AddEntry(std::move(e));
-    return Outcome::kOk;
-  }
-  return Outcome::kBadData;  // no such item on this receipt
+  ReceiptEntry* item =
+      FindVoidable(ReceiptEntry::kSale, description, price, resolved, department, quantity);
+  if (!item) return Outcome::kBadData;                         // no such item on this receipt
+  if (receipt_.Total() - price < 0) return Outcome::kBadData;  // void its discount first
+  item->cancelled = true;
+  // The void line names the item as it was sold.
+  const std::string desc = item->description;
+  Out(Columns("VOID " + desc, FormatAmount(-price) + " " + VatLabel(resolved)));
+  ReceiptEntry e;
+  e.kind = ReceiptEntry::kItemVoid;
+  e.description = desc;
+  e.sent = price;
+  e.vat = resolved;
+  e.department = department;
+  e.effect[static_cast<size_t>(resolved)] = -price;
+  AddEntry(std::move(e));
+  return Outcome::kOk;
 }
 
 Outcome FiscalModel::ItemAdjustment(std::string_view description, int64_t amount, int32_t code,
                                     int32_t vat, int32_t department) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+  if (!TakesItems()) return Outcome::kRefused;
   if (!ValidCode(code)) return Outcome::kBadData;
   // An item adjustment applies to the last item sold that is still on the receipt.
   const ReceiptEntry* item = nullptr;
@@ -495,7 +519,7 @@ Outcome FiscalModel::ItemAdjustment(std::string_view description, int64_t amount
 
 Outcome FiscalModel::ItemAdjustmentVoid(int64_t amount, int32_t code, int32_t vat,
                                         int32_t department) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+  if (!TakesItems()) return Outcome::kRefused;
   if (!ValidCode(code)) return Outcome::kBadData;
   if (vat != 0 || department != 0) {
     int32_t sent_vat = 0;
@@ -525,36 +549,40 @@ Outcome FiscalModel::ItemAdjustmentVoid(int64_t amount, int32_t code, int32_t va
 
 Outcome FiscalModel::SubtotalAdjustment(std::string_view description, int64_t amount,
                                         int32_t code) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+  if (!TakesItems()) return Outcome::kRefused;
   if (!ValidCode(code)) return Outcome::kBadData;
   const int64_t subtotal = receipt_.Total();
   if (subtotal <= 0) return Outcome::kRefused;
+  // A percentage is taken on the goods: refund lines of a sales receipt hand money back and
+  // are neither discounted nor surcharged.
+  const VatArray goods = receipt_.Goods();
   int64_t value = amount;
   if (IsPercent(code)) {
     if (amount <= 0 || amount > 10000) return Outcome::kBadData;
-    value = MulDivRound(subtotal, amount, 10000);
+    value = MulDivRound(Sum(goods), amount, 10000);
   } else if (amount <= 0 || amount > kMaxAmount) {
     return Outcome::kBadData;
   }
   if (IsDiscount(code) && value > subtotal) return Outcome::kBadData;
   const int64_t signed_value = IsDiscount(code) ? -value : value;
-  // Spread the adjustment over the VAT indexes in proportion to their amounts, so that the
-  // VAT of each rate is computed on what was really charged; the rounding rest goes to the
+  // Spread the adjustment over the VAT indexes in proportion to their goods, so that the VAT
+  // of each rate is computed on what was really charged; the rounding rest goes to the
   // largest share.
   int64_t positive = 0;
   size_t largest = 0;
   for (size_t v = 1; v < kVatSlots; ++v) {
-    if (receipt_.by_vat[v] > 0) {
-      positive += receipt_.by_vat[v];
-      if (largest == 0 || receipt_.by_vat[v] > receipt_.by_vat[largest]) largest = v;
+    if (goods[v] > 0) {
+      positive += goods[v];
+      if (largest == 0 || goods[v] > goods[largest]) largest = v;
     }
   }
+  if (positive <= 0) return Outcome::kRefused;
   ReceiptEntry e;
   e.kind = ReceiptEntry::kSubtotalAdjustment;
   int64_t spread = 0;
   for (size_t v = 1; v < kVatSlots; ++v) {
-    if (receipt_.by_vat[v] <= 0) continue;
-    e.effect[v] = MulDivRound(signed_value, receipt_.by_vat[v], positive);
+    if (goods[v] <= 0) continue;
+    e.effect[v] = MulDivRound(signed_value, goods[v], positive);
     spread += e.effect[v];
   }
   e.effect[largest] += signed_value - spread;
@@ -574,7 +602,7 @@ Outcome FiscalModel::SubtotalAdjustment(std::string_view description, int64_t am
 }
 
 Outcome FiscalModel::SubtotalAdjustmentVoid(int64_t amount, int32_t code) {
-  if (!receipt_open_ || phase_ != kPhaseSales) return Outcome::kRefused;
+  if (!TakesItems()) return Outcome::kRefused;
   if (!ValidCode(code)) return Outcome::kBadData;
   for (auto it = receipt_.entries.rbegin(); it != receipt_.entries.rend(); ++it) {
     if (it->kind != ReceiptEntry::kSubtotalAdjustment || it->cancelled || it->code != code ||
@@ -616,6 +644,7 @@ Outcome FiscalModel::Refund(std::string_view description, int64_t amount, int32_
   e.description = desc;
   e.sent = amount;
   e.vat = resolved;
+  e.department = department;
   e.effect[static_cast<size_t>(resolved)] = effect;
   if (!receipt_.refund_document) receipt_.refund_lines += amount;
   AddEntry(std::move(e));
@@ -629,27 +658,24 @@ Outcome FiscalModel::RefundVoid(std::string_view description, int64_t amount, in
   }
   int32_t resolved = 0;
   if (Outcome o = CheckSale(vat, department, &resolved); o != Outcome::kOk) return o;
-  const std::string desc(description.substr(0, static_cast<size_t>(profile_.description_length)));
-  for (auto it = receipt_.entries.rbegin(); it != receipt_.entries.rend(); ++it) {
-    if (it->kind != ReceiptEntry::kRefund || it->cancelled || it->description != desc ||
-        it->sent != amount || it->vat != resolved) {
-      continue;
-    }
-    const int64_t effect = -it->effect[static_cast<size_t>(resolved)];
-    if (receipt_.Total() + effect < 0) return Outcome::kBadData;
-    it->cancelled = true;
-    Out(Columns("VOID REFUND " + desc, FormatAmount(effect) + " " + VatLabel(resolved)));
-    ReceiptEntry e;
-    e.kind = ReceiptEntry::kRefundVoid;
-    e.description = desc;
-    e.sent = amount;
-    e.vat = resolved;
-    e.effect[static_cast<size_t>(resolved)] = effect;
-    if (!receipt_.refund_document) receipt_.refund_lines -= amount;
-    AddEntry(std::move(e));
-    return Outcome::kOk;
-  }
-  return Outcome::kBadData;
+  ReceiptEntry* refund =
+      FindVoidable(ReceiptEntry::kRefund, description, amount, resolved, department, 1);
+  if (!refund) return Outcome::kBadData;  // no such refund line on this receipt
+  const int64_t effect = -refund->effect[static_cast<size_t>(resolved)];
+  if (receipt_.Total() + effect < 0) return Outcome::kBadData;
+  refund->cancelled = true;
+  const std::string desc = refund->description;
+  Out(Columns("VOID REFUND " + desc, FormatAmount(effect) + " " + VatLabel(resolved)));
+  ReceiptEntry e;
+  e.kind = ReceiptEntry::kRefundVoid;
+  e.description = desc;
+  e.sent = amount;
+  e.vat = resolved;
+  e.department = department;
+  e.effect[static_cast<size_t>(resolved)] = effect;
+  if (!receipt_.refund_document) receipt_.refund_lines -= amount;
+  AddEntry(std::move(e));
+  return Outcome::kOk;
 }
 
 Outcome FiscalModel::Subtotal(int64_t) {

@@ -61,6 +61,8 @@ struct ReceiptEntry {
   int64_t sent = 0;        // amount, price or percentage as sent
   int32_t code = 0;        // adjustment code
   int32_t vat = 0;         // VAT index the entry went to
+  int32_t department = 0;  // department a sale or refund was made on (0: by VAT index)
+  int64_t quantity = 1;    // whole units of a sale (0 as sent counts as one)
   VatArray effect{};       // signed change of the receipt's amount per VAT index
   bool cancelled = false;  // voided by a later entry
 };
@@ -77,6 +79,9 @@ struct Receipt {
   std::vector<ReceiptEntry> entries;
   int64_t Total() const;
   int64_t Remaining() const { return Total() - paid - not_paid; }
+  // The goods of the receipt per VAT index: its amount less the refund lines of a sales
+  // receipt (subtotal adjustments are taken on the goods, not on money handed back).
+  VatArray Goods() const;
 };
 
 struct DayTotals {
@@ -244,6 +249,16 @@ class FiscalModel {
 
  private:
   Outcome CheckSale(int32_t vat, int32_t department, int32_t* resolved) const;
+  // Items, item and subtotal adjustments and their voids are taken by an open sales receipt
+  // and by an open refund document (a credit note lists the goods it pays back).
+  bool TakesItems() const {
+    return receipt_open_ && (phase_ == kPhaseSales || phase_ == kPhaseRefund);
+  }
+  // The newest entry of `kind` still on the receipt that a void names: what identifies it
+  // for the printer (amount, VAT index or department, quantity) must match; among several
+  // such entries the one with the same description is taken, else the newest.
+  ReceiptEntry* FindVoidable(ReceiptEntry::Kind kind, std::string_view description, int64_t amount,
+                             int32_t vat, int32_t department, int64_t quantity);
   bool ValidVat(int32_t vat) const { return vat >= 1 && vat <= default_vat(); }
   void StartDocument(DocKind kind);
   void EndDocument(DocKind kind);

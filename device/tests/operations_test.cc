@@ -123,12 +123,12 @@ TEST_F(OperationsTest, ItemVatInfoSelectsIndexDepartmentOrDefault) {
 }
 
 TEST_F(OperationsTest, VerifyVatInfoAcceptsOnlyWhatThePrinterHas) {
-  // The fake printer has 4 VAT rates and 10 departments.
-  for (int32_t ok : {0, 1, 4, 10001, 10010}) {
+  // The fake printer has 4 VAT rates, the default index 5 after them, and 10 departments.
+  for (int32_t ok : {0, 1, 4, 5, 10001, 10010}) {
     EXPECT_TRUE(ops_.VerifyVatInfo(ok, false).ok()) << ok;
   }
   EXPECT_TRUE(ops_.VerifyVatInfo(-1, true).ok());
-  for (int32_t bad : {5, 10000, 10011, -2, 99999}) {
+  for (int32_t bad : {6, 10000, 10011, -2, 99999}) {
     EXPECT_EQ(ops_.VerifyVatInfo(bad, true), kBadVat) << bad;
   }
   EXPECT_EQ(ops_.VerifyVatInfo(-1, false), kBadVat);
@@ -142,7 +142,7 @@ TEST_F(OperationsTest, BadVatInfoSendsNothingAndEmptiesPreAndPostLine) {
                 "A\x1f"
                 "1\x1f"
                 "1\x1f"
-                "5\x1f"
+                "6\x1f"
                 "0\x1f\x1f"),
             kBadVat);
   EXPECT_EQ(Run(&DeviceOperations::DoPrintRecRefund,

@@ -261,8 +261,9 @@ TEST_F(PrintingTest, BadVatInfoIsRefusedBeforeAnythingIsSent) {
     unit_->SetPropertyNumber(pidx::AsyncMode, async);
     const size_t mark = sim_->PaperMark();
     const int32_t id = Number(pidx::OutputID);
-    // 5: one past the printer's VAT indexes; 10000 and 10011: no department; -1 outside sales.
-    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 5, 0, ""), OPOS_E_EXTENDED);
+    // 6: one past the printer's VAT indexes (4 rates and the exempt default 5); 10000 and
+    // 10011: no department; -1 outside sales.
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1, 6, 0, ""), OPOS_E_EXTENDED);
     Expect(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
     EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10000, 0, ""), OPOS_E_EXTENDED);
     EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10011, 0, ""), OPOS_E_EXTENDED);

@@ -39,17 +39,18 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   EXPECT_EQ(M('&', {"50", "11", "0", "0"}), kOk);                 // and voided
   EXPECT_EQ(M('+', {"Bottle", "100", "0", "1", "0", "0"}), kOk);  // A -1.00
   EXPECT_EQ(Data(1), 1925);
-  // 5% off the subtotal 19.25 = 0.96, spread A -0.85 / B -0.11.
+  // 5% off the goods 20.25 (the refund line is money handed back, not discounted) = 1.01,
+  // spread over the goods A 18.00 / B 2.25: A -0.90 / B -0.11.
   EXPECT_EQ(M('.', {"", "500", "20"}), kOk);
-  EXPECT_EQ(Data(1), 1829);
-  EXPECT_EQ(Totalizer(1, 2, 1), 1615);
+  EXPECT_EQ(Data(1), 1824);
+  EXPECT_EQ(Totalizer(1, 2, 1), 1610);
   EXPECT_EQ(Totalizer(2, 2, 1), 214);
 
-  EXPECT_EQ(M('$', {"1829"}), kOk);
+  EXPECT_EQ(M('$', {"1824"}), kOk);
   EXPECT_EQ(printer.model().phase(), kPhaseTotal);
   EXPECT_EQ(M('(', {"", "1000", "2"}), kOk);  // card
-  EXPECT_EQ(Data(0), 829);
-  EXPECT_EQ(M('\'', {"Ticket", "29"}), kOk);
+  EXPECT_EQ(Data(0), 824);
+  EXPECT_EQ(M('\'', {"Ticket", "24"}), kOk);
   EXPECT_EQ(Data(0), 800);
   EXPECT_EQ(M('(', {"Cash", "1000", "0"}), kOk);
   EXPECT_EQ(Data(0), -200);
@@ -59,12 +60,12 @@ TEST_F(FiscalModelTest, ReceiptWithVoidsAdjustmentsRefundsAndChangeAddsUp) {
   EXPECT_EQ(printer.model().phase(), kPhasePaid);
   EXPECT_EQ(Code(0x4C), kOk);
 
-  EXPECT_EQ(Data(2), 1829);  // day total
+  EXPECT_EQ(Data(2), 1824);  // day total
   EXPECT_EQ(Data(4), 100);   // refunds
-  EXPECT_EQ(Data(5), 29);    // not paid
+  EXPECT_EQ(Data(5), 24);    // not paid
   EXPECT_EQ(Data(20), 1);    // fiscal receipts
-  EXPECT_EQ(Totalizer(1, 1, 1), 1615);
-  EXPECT_EQ(Totalizer(1, 1, 2), 1615 - 291);  // VAT 22% in 16.15 is 2.91
+  EXPECT_EQ(Totalizer(1, 1, 1), 1610);
+  EXPECT_EQ(Totalizer(1, 1, 2), 1610 - 290);  // VAT 22% in 16.10 is 2.90
   EXPECT_EQ(Totalizer(2, 1, 2), 214 - 19);    // VAT 10% in 2.14 is 0.19
   EXPECT_EQ(Totalizer(1, 0, 2), 2200);        // the rate itself
 }
@@ -73,7 +74,6 @@ TEST_F(FiscalModelTest, RefundReceiptSubtractsFromTheDayAndZReportClosesIt) {
   SellAndPay("Apples", 1000, 1);
   SellAndPay("Bread", 300, 2);
   ASSERT_EQ(Code(0x4E, {"Return of 0001-0001"}), kOk);
-  EXPECT_EQ(M('!', {"Apples", "100", "1000", "1", "0", "0"}), kReplyRefused);  // no sales here
   EXPECT_EQ(M('+', {"Apples", "400", "0", "1", "0", "0"}), kOk);
   EXPECT_EQ(M('$', {"400"}), kOk);
   EXPECT_EQ(M('(', {"", "400", "0"}), kOk);
@@ -117,6 +117,54 @@ TEST_F(FiscalModelTest, RefundReceiptSubtractsFromTheDayAndZReportClosesIt) {
   EXPECT_EQ(Data(8), 1050);
 }
 
+// A void names the item by what identifies it for the printer: price, VAT index or
+// department, quantity. The description only picks among equal items.
+TEST_F(FiscalModelTest, VoidsMatchPriceVatOrDepartmentAndQuantity) {
+  ASSERT_EQ(Code(0x4B), kOk);
+  ASSERT_EQ(M('!', {"Tea", "300", "1", "1", "0", "0"}), kOk);
+  ASSERT_EQ(M('!', {"Cake", "300", "1", "1", "0", "0"}), kOk);
+  ASSERT_EQ(M('!', {"Jam", "300", "2", "1", "0", "0"}), kOk);
+  ASSERT_EQ(M('!', {"Soap", "300", "0", "0", "3", "0"}), kOk);  // department 3, VAT C
+  const size_t mark = printer.paper().total_lines();
+  EXPECT_EQ(M('"', {"Biscuits", "300", "1", "2", "0", "0"}), kReplyBadData);  // other VAT
+  EXPECT_EQ(M('"', {"Biscuits", "300", "3", "1", "0", "0"}), kReplyBadData);  // other quantity
+  EXPECT_EQ(M('"', {"**** Tea", "300", "0", "1", "0", "0"}), kOk);            // 0 is one unit: Cake
+  EXPECT_EQ(M('"', {"Tea", "300", "1", "1", "0", "0"}), kOk);                 // the one named Tea
+  EXPECT_EQ(M('"', {"Tea", "300", "1", "1", "0", "0"}), kReplyBadData);       // none left
+  EXPECT_EQ(M('"', {"x", "300", "1", "0", "3", "0"}), kOk);                   // by department
+  EXPECT_EQ(Data(1), 300);                                                    // Jam remains
+  const auto lines = printer.paper().LinesSince(mark);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("VOID Cake ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("VOID Tea ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("VOID Soap ", 0), 0u) << lines[2];
+  ASSERT_EQ(M('+', {"REFUND>>Mug", "200", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(M('+', {"REFUND>>Mug", "100", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(M(',', {"REFUNDVOID>>Mug", "200", "0", "1", "0", "0"}), kReplyBadData);
+  EXPECT_EQ(M(',', {"REFUNDVOID>>Mug", "200", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(Data(1), 200);
+}
+
+// A credit note (refund document) lists the goods it pays back: items, their voids and
+// adjustments and subtotal adjustments are taken, and the day's sales go down by its total.
+TEST_F(FiscalModelTest, CreditNoteTakesItemsAndAdjustments) {
+  SellAndPay("Apples", 5000, 1);
+  ASSERT_EQ(Code(0x4E, {"8953986357"}), kOk);
+  EXPECT_EQ(M('!', {"Apples", "2000", "0", "1", "0", "0"}), kOk);
+  EXPECT_EQ(M('!', {"Pears", "1000", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(M('%', {"Perc Discount", "2500", "20", "2", "0"}), kOk);  // -2.50 on Pears
+  EXPECT_EQ(M('!', {"Plums", "700", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(M('"', {"**** Plums", "700", "0", "2", "0", "0"}), kOk);
+  EXPECT_EQ(M('.', {"DISC% SBT", "1000", "20"}), kOk);  // 10% of 27.50 = 2.75
+  EXPECT_EQ(Data(1), 2475);
+  EXPECT_EQ(M('$', {"2475"}), kOk);
+  EXPECT_EQ(M('(', {"", "2475", "0"}), kOk);
+  EXPECT_EQ(M('*', {"0"}), kOk);
+  EXPECT_EQ(Code(0x4F), kOk);
+  EXPECT_EQ(Data(2), 5000 - 2475);
+  EXPECT_EQ(Data(4), 2475);
+}
+
 TEST_F(FiscalModelTest, RefusesWhatAFiscalPrinterRefuses) {
   EXPECT_EQ(M('!', {"A", "100", "1000", "1", "0", "0"}), kReplyRefused);  // no receipt open
   EXPECT_EQ(Code(0x4C), kReplyRefused);
@@ -130,7 +178,7 @@ TEST_F(FiscalModelTest, RefusesWhatAFiscalPrinterRefuses) {
   EXPECT_EQ(M('!', {"A", "100", "1000"}), kReplyBadData);        // fields missing
   EXPECT_EQ(M('%', {"", "10", "10", "0", "0"}), kReplyRefused);  // nothing sold yet
   ASSERT_EQ(M('!', {"A", "100", "1000", "1", "0", "0"}), kOk);
-  EXPECT_EQ(M('"', {"B", "100", "1000", "1", "0", "0"}), kReplyBadData);  // never sold
+  EXPECT_EQ(M('"', {"A", "200", "1000", "1", "0", "0"}), kReplyBadData);  // never sold
   EXPECT_EQ(M('%', {"", "101", "10", "0", "0"}), kReplyBadData);          // discount above price
   EXPECT_EQ(M('%', {"", "100", "12", "0", "0"}), kReplyBadData);          // unknown code
   EXPECT_EQ(M('+', {"R", "101", "0", "1", "0", "0"}), kReplyBadData);     // below zero

@@ -136,7 +136,7 @@ TEST_F(PrinterCommandTest, ReceiptPaperLayout) {
   ASSERT_EQ(Code(0x49, {"2", "\x1b|2CBAR", "0"}), kReplyOk);
   ASSERT_EQ(Code(0x4B), kReplyOk);
   ASSERT_EQ(M(' ', {"Table 4"}), kReplyOk);
-  ASSERT_EQ(M('!', {"Espresso", "240", "2000", "1", "0", "120"}), kReplyOk);
+  ASSERT_EQ(M('!', {"Espresso", "240", "2", "1", "0", "120"}), kReplyOk);
   ASSERT_EQ(M('!', {"Cr\xE8me br\xFBl\xE9"
                     "e",
                     "450", "1000", "0", "3", "0"}),
@@ -155,7 +155,7 @@ TEST_F(PrinterCommandTest, ReceiptPaperLayout) {
             "\n"
             "                                       EUR\n"
             "Table 4\n"
-            "  2.000 x 1.20\n"
+            "  2 x 1.20\n"
             "Espresso                            2.40 A\n"
             "Cr\u00e8me br\u00fbl\u00e9e                        4.50 C\n"
             "SUBTOTAL                              6.90\n"

@@ -164,7 +164,12 @@ int32_t SimpleNonFiscalTicket(AutoTestContext& ctx) {
 
 int32_t FullNonFiscalTicket(AutoTestContext& ctx) {
   clsFprtWrapper& w = ctx.wrapper;
-  if (w.DayOpened()) w.PrintZReport();
+  // A Z report is an irreversible fiscal closure: one run asks for one at most.
+  bool z_report_asked = false;
+  if (w.DayOpened()) {
+    w.PrintZReport();
+    z_report_asked = true;
+  }
   const std::string path = ctx.app_folder + "/nftest.bmp";
   auto load_logo = [&] {
     int32_t command = 1100;
@@ -173,7 +178,10 @@ int32_t FullNonFiscalTicket(AutoTestContext& ctx) {
     std::string text = path;
     return w.DirectIO(command, data, text);
   };
-  if (load_logo() != 0) {
+  // A failed load is retried once after a Z report only when that report can be what the
+  // printer waits for: the day is open and no Z report was asked for yet. Any other failure
+  // (no picture file, a picture the printer refuses) is left in the log.
+  if (load_logo() != 0 && !z_report_asked && w.DayOpened()) {
     w.PrintZReport();
     load_logo();
   }

@@ -47,7 +47,14 @@ void clsFprtWrapper::Record(const std::string& macro_line) {
 
 int32_t clsFprtWrapper::Finish(const std::string& member, int32_t result,
                                const std::string& log_line) {
-  log_.AddToLog(log_line + ResultText());
+  std::string result_text = ResultText();
+  // The control object refuses some calls itself (Open of an open device) and leaves the
+  // result fields of the service object alone: the line shows the call's own result.
+  if (result != control_.ResultCode()) {
+    result_text = "     -> " + ResultCodeName(result) + "(" + std::to_string(result) + ")";
+    if (result != 0) result_text += "  (0)  ";
+  }
+  log_.AddToLog(log_line + result_text);
   if (observer_) observer_(member, result);
   return result;
 }

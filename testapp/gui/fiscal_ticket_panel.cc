@@ -234,8 +234,12 @@ void frmFiscalTicket::AfterLine(int32_t result, bool refresh) {
 void frmFiscalTicket::tmrUpdateReceiptTotal_Timer() {
   clsFprtWrapper& w = host_.Wrapper();
   // An asynchronous print still running: ask again on the next tick.
-  if (w.State() == opos::OPOS_S_BUSY) return;
+  const int32_t state = w.State();
+  if (state == opos::OPOS_S_BUSY) return;
   tmrUpdateReceiptTotal_->stop();
+  // A closed device has no receipt (the refresh the panel starts with finds it so): asking
+  // would only log, and record, a failing GetData.
+  if (state == opos::OPOS_S_CLOSED) return;
   int32_t opt = 0;
   std::string data;
   w.GetData(1, opt, data);

@@ -1,11 +1,13 @@
 #include "testapp/gui/log_window.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -83,7 +85,26 @@ void frmLog::AppendLine(const QString& line) {
 
 void frmLog::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible()) hide();
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible()) {
+    hide();
+    hidden_on_focus_loss_.start();
+  }
+}
+
+bool frmLog::TakeHidOnFocusLossJustNow() {
+  const bool just_now = hidden_on_focus_loss_.isValid() &&
+                        hidden_on_focus_loss_.elapsed() <= QApplication::doubleClickInterval();
+  hidden_on_focus_loss_.invalidate();
+  return just_now;
+}
+
+void frmLog::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  hidden_on_focus_loss_.invalidate();
+  // Lines added while the window was hidden: open at the newest one.
+  txtOposLog_->moveCursor(QTextCursor::End);
+  txtOposLog_->ensureCursorVisible();
+  txtOposLog_->verticalScrollBar()->setValue(txtOposLog_->verticalScrollBar()->maximum());
 }
 
 }  // namespace kelo::testapp

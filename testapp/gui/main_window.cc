@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "macro/macro_engine.h"
 #include "testapp/core/log_text.h"
@@ -117,6 +118,15 @@ MDITestFPOPOS::MDITestFPOPOS(control::FiscalPrinter& control, MessageBoxes& boxe
   tmr_update_controls_->setObjectName(QStringLiteral("tmrUpdateControls"));
   tmr_update_controls_->setInterval(2000);
   connect(tmr_update_controls_, &QTimer::timeout, this, &MDITestFPOPOS::tmrUpdateControls_Timer);
+  // Open and Close reach the device from the buttons and from macro lines alike: the timer
+  // follows every successful Open and stops with every Close.
+  wrapper_->SetResultObserver([this](const std::string& member, int32_t result) {
+    if (member == "WOpen" && result == 0 && !tmr_update_controls_->isActive()) {
+      tmr_update_controls_->start();
+    } else if (member == "WClose") {
+      tmr_update_controls_->stop();
+    }
+  });
 
   // Events of the hosted control. They arrive on this thread (the control object's
   // dispatcher queues them here); the guard drops any that are still queued after the window
@@ -148,6 +158,7 @@ MDITestFPOPOS::~MDITestFPOPOS() {
   for (QMdiSubWindow* window : panels_) delete window;
   panels_.clear();
   wrapper_->SetRecorder(nullptr);
+  wrapper_->SetResultObserver({});
 }
 
 QWidget* MDITestFPOPOS::BuildHeaderBand() {
@@ -353,7 +364,19 @@ void MDITestFPOPOS::RefillListsAfterEnable() {
 }
 
 void MDITestFPOPOS::cmdLogWindow_Click() {
+  // Pressing the button takes the focus from a showing log, which hides itself first: that
+  // press is the one that hides it.
+  if (log_window_->TakeHidOnFocusLossJustNow()) return;
   if (log_window_->isHidden()) {
+    if (!log_window_placed_) {
+      // The first time over the lower half of the panel area, clear of the command bar and
+      // the header band; later where the user left it.
+      const QRect area(mdi_area_->mapToGlobal(QPoint(0, 0)), mdi_area_->size());
+      const int height = std::max(area.height() / 2, 200);
+      log_window_->resize(std::max(area.width(), 400), height);
+      log_window_->move(area.left(), area.bottom() + 1 - height);
+      log_window_placed_ = true;
+    }
     log_window_->show();
     log_window_->raise();
     log_window_->activateWindow();

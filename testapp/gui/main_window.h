@@ -122,6 +122,7 @@ class MDITestFPOPOS : public QMainWindow, public PanelHost {
   QMdiArea* mdi_area_ = nullptr;
   QButtonGroup* panel_options_ = nullptr;
   QTimer* tmr_update_controls_ = nullptr;
+  bool log_window_placed_ = false;
   // Panel form name -> its child window in the MDI area.
   QMap<QString, QMdiSubWindow*> panels_;
   // Panel form name -> its option button in the command bar.

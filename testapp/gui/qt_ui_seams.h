@@ -40,8 +40,10 @@ class QtFileDialogs : public FileDialogs {
   QPointer<QWidget> owner_;
 };
 
-// "Log files|*.log|All files|*.*" as a Qt name filter: "Log files (*.log);;All files (*.*)".
-// Several patterns of one piece ("*.gif;*.bmp") become blank-separated.
+// "Log files|*.log|All files|*.*" as a Qt name filter: "Log files (*.log);;All files (*)"
+// ("*.*" matches every name, with a dot or without). Several patterns of one piece
+// ("*.gif;*.bmp") become blank-separated; a description that already ends with its patterns
+// in brackets ("Macros (*.oposcmd)") does not get them twice.
 QString QtNameFilter(const std::string& filter);
 
 }  // namespace kelo::testapp

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 #include "control/opos_constants.h"
 #include "testapp/gui/indicator.h"
@@ -17,6 +18,24 @@ QLabel* NewLabel(const char* name, const QString& text, QWidget* parent) {
   label->setObjectName(QString::fromLatin1(name));
   return label;
 }
+
+// The error description: however long the text (a picture path, a printer message), it never
+// asks the window for more width; what does not fit ends in "…" and the whole text is the
+// tool tip. text() keeps the whole text.
+class ElidedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+  QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+  }
+};
 
 }  // namespace
 
@@ -47,8 +66,9 @@ frmStatusBar::frmStatusBar(QWidget* parent) : QFrame(parent) {
 
   lblErrorCode_ = NewLabel("lblErrorCode", QString(), this);
   lblErrorCodeExt_ = NewLabel("lblErrorCodeExt", QString(), this);
-  lblErrorCodeDescription_ = NewLabel("lblErrorCodeDescription", QString(), this);
-  lblErrorCodeDescription_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  lblErrorCodeDescription_ = new ElidedLabel(this);
+  lblErrorCodeDescription_->setObjectName(QStringLiteral("lblErrorCodeDescription"));
+  lblErrorCodeDescription_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addSpacing(12);
   layout->addWidget(lblErrorCode_);
   layout->addSpacing(8);
@@ -91,6 +111,7 @@ void frmStatusBar::ShowError(const QString& code, const QString& extended,
   lblErrorCode_->setText(code);
   lblErrorCodeExt_->setText(extended);
   lblErrorCodeDescription_->setText(description);
+  lblErrorCodeDescription_->setToolTip(description);
 }
 
 }  // namespace kelo::testapp

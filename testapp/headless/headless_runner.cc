@@ -75,7 +75,7 @@ std::string HeadlessUsage() {
          "  KeloFPUTest --play FILE.oposcmd [--log OUT] [--stop-on-error] [--delay MS]\n"
          "              [--error-response retry|clear] [--device NAME]\n"
          "  KeloFPUTest --autotest NAME [--log OUT] [--error-response retry|clear]\n"
-         "              [--device NAME] [--lines N] [--repetitions R]\n"
+         "              [--device NAME] [--lines N] [--repetitions R] [--async]\n"
          "Automatic tests:\n" +
          names;
 }
@@ -126,6 +126,8 @@ std::optional<HeadlessOptions> ParseHeadlessArgs(const std::vector<std::string>&
       if (!value(&o.log_file)) return std::nullopt;
     } else if (a == "--stop-on-error") {
       o.stop_on_error = true;
+    } else if (a == "--async") {
+      o.async_mode = true;
     } else if (a == "--delay") {
       if (!value(&v)) return std::nullopt;
       if (!ParseNumber(v, 0, 65535, &n)) {
@@ -224,6 +226,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   DeviceSession session(wrapper, boxes, options.device, accepted);
   const int32_t opened = session.OpenClaimEnable();
   if (opened == 0) {
+    if (options.async_mode) wrapper.SetAsyncMode(true);
     AutoTestContext ctx{wrapper,
                         boxes,
                         [&] { session.RefreshStatus(); },

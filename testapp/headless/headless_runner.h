@@ -3,7 +3,7 @@
 //   KeloFPUTest --play FILE.oposcmd [--log OUT] [--stop-on-error] [--delay MS]
 //               [--error-response retry|clear] [--device NAME]
 //   KeloFPUTest --autotest NAME [--log OUT] [--error-response retry|clear] [--device NAME]
-//               [--lines N] [--repetitions R]
+//               [--lines N] [--repetitions R] [--async]
 //
 // --play plays a macro file through the logged wrapper and the macro engine; --autotest runs
 // one canned test (FullFiscalTicket, FullCreditNote, NonFiscalTicket, FullNonFiscalTicket,
@@ -13,7 +13,8 @@
 // error (a Retry/Cancel box is answered by --error-response, default clear). --device (default
 // "KeloFPU") is the device the Open button uses; an "F_Open" macro line may also name it.
 // --delay is the pause between macro lines. --stop-on-error ends playback at the first line
-// whose result is not 0.
+// whose result is not 0. --async sets AsyncMode True once the device is enabled, as a tester
+// does with the fiscal panel's "Async Mode" box before the asynchronous endurance loop.
 //
 // Exit status: 0 when every line (every call of the test) gave 0, otherwise the first failing
 // result code clamped to 1..255; 2 for a bad command line.
@@ -38,6 +39,7 @@ struct HeadlessOptions {
   std::string device = "KeloFPU";
   int32_t lines = 25;
   int32_t repetitions = 1;
+  bool async_mode = false;    // --async
   std::string registry_file;  // "" = the configuration store's default
 };
 

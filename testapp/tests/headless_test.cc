@@ -33,6 +33,11 @@ TEST(HeadlessArgsTest, ParsesTheCommandLines) {
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(o->autotest, "FullFiscalTicket");
   EXPECT_EQ(o->device, "KeloFPU");
+  EXPECT_FALSE(o->async_mode);
+  o = ParseHeadlessArgs({"--autotest", "PrintTicketA", "--async", "--lines", "3"}, &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_TRUE(o->async_mode);
+  EXPECT_EQ(o->lines, 3);
 
   EXPECT_FALSE(ParseHeadlessArgs({"--play"}, &error));
   EXPECT_EQ(error, "--play needs a value");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "testapp/core/auto_tests.h"
 #include "testapp/core/device_session.h"
 #include "testapp/core/fprt_wrapper.h"
@@ -68,6 +70,13 @@ TEST_F(WrapperTest, OpenOfAnUnknownDeviceLogsTheClosedControlsReason) {
   EXPECT_EQ(LastLine().rfind("Open(Nope)     -> OposENoexist(109)  (0)  Device \"Nope\"", 0), 0u);
   EXPECT_EQ(wrapper.WClose(), 101);
   EXPECT_EQ(LastLine(), "Close()     -> OposEClosed(101)  (0)  ");
+}
+
+TEST_F(WrapperTest, OpenOfAnOpenDeviceLogsTheCallsOwnResult) {
+  ASSERT_EQ(wrapper.WOpen("KeloFPU"), 0);
+  // The control object refuses it; the service object's fields still read success.
+  EXPECT_EQ(wrapper.WOpen("KeloFPU"), 106);
+  EXPECT_EQ(LastLine(), "Open(KeloFPU)     -> OposEIllegal(106)  (0)  ");
 }
 
 TEST_F(WrapperTest, MacroAndLogLinesOfTheMethods) {
@@ -302,17 +311,28 @@ TEST_F(AutoTestsTest, NonFiscalTicketsPrintTheElevenLines) {
   EXPECT_EQ(calls.size(), 13u);
   EXPECT_EQ(calls[1], "printNormal(3, THE QUICK BROWN FOX JUMPS OVER\r\nTHE LAZY DOG'S BACK)");
 
-  // A failing logo load is retried once after a Z report; an open day is closed first.
-  fake.state->numbers[16006] = 1;
+  // An open day is closed first; a logo load that fails all the same never leads to a
+  // second Z report (whether the first one went through or not).
+  const std::string load = "DirectIO(1100, 1|0|0|0|0|0|0|0|0|0|0, /opt/kelo/nftest.bmp)";
+  fake.state->numbers[16006] = 1;  // DayOpened
   fake.state->next_result = 0;
   fake.state->results_by_method["DirectIO"] = 109;
+  for (int32_t z_result : {0, 111}) {
+    fake.state->results_by_method["printZReport"] = z_result;
+    FullNonFiscalTicket(ctx);
+    calls = fake.MethodCalls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "printZReport()");
+    EXPECT_EQ(calls[1], load);
+    EXPECT_EQ(calls[2], "beginNonFiscal()");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "printZReport()"), 1);
+  }
+  // A closed day: a failed load (no picture file) prints no Z report at all.
+  fake.state->numbers[16006] = 0;
   FullNonFiscalTicket(ctx);
   calls = fake.MethodCalls();
-  EXPECT_EQ(calls[0], "printZReport()");
-  EXPECT_EQ(calls[1], "DirectIO(1100, 1|0|0|0|0|0|0|0|0|0|0, /opt/kelo/nftest.bmp)");
-  EXPECT_EQ(calls[2], "printZReport()");
-  EXPECT_EQ(calls[3], "DirectIO(1100, 1|0|0|0|0|0|0|0|0|0|0, /opt/kelo/nftest.bmp)");
-  EXPECT_EQ(calls[4], "beginNonFiscal()");
+  EXPECT_EQ(calls[0], load);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "printZReport()"), 0);
 }
 
 TEST_F(AutoTestsTest, EnduranceReceiptComparesTheDeviceTotal) {
