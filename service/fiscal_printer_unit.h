@@ -29,6 +29,7 @@
 #include "device/unit_host.h"
 #include "platform/automation/dispatch.h"
 #include "platform/os/clock.h"
+#include "service/argument_text.h"
 #include "service/claim_lock.h"
 #include "service/event_delivery.h"
 #include "service/opos_exception.h"
@@ -261,6 +262,10 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   int32_t RefuseNotSupported(std::string_view name, const std::string* entry_line = nullptr);
   void SetResult(int32_t code, int32_t extended, std::string text);
   void ClearResult();
+  // Before a method runs: traces what its text arguments lost on conversion and refuses the
+  // call (through the calling frame) for malformed UTF-8 (106) or, with the StrictText key,
+  // for a character that could not be printed as given (114/215). 0 when the method may run.
+  int32_t CheckTextArguments(std::string_view method, const std::vector<TextArgumentNote>& notes);
 
  private:
   // Claim steps.

@@ -136,6 +136,7 @@ bool ReadUnitConfig(const platform::RegistryData& data, const std::string& key_p
   ReadNumber(*key, "PollingTimeAfterSyncCmd", &config->polling_time_after_sync_cmd);
   ReadNumber(*key, "PollingTimeAfterAsyncQueue", &config->polling_time_after_async_queue);
   ReadNumber(*key, "LogEnabled", &config->log_enabled);
+  ReadNumber(*key, "StrictText", &config->strict_text);
   std::string log_path;
   if (ReadString(*key, "LogPath", &log_path)) config->log_path = log_path;
   return true;

@@ -18,6 +18,9 @@ struct UnitConfig {
   uint32_t log_enabled = 1;
   uint32_t level_mask = 0xFFFFFFFFu;  // not read from the key
   std::string log_path;               // Windows-1252, at most 259 characters
+  // Non-zero: a text argument with a character the printer cannot print is refused
+  // (114/215) instead of printed with the character folded or replaced.
+  uint32_t strict_text = 0;
 };
 
 // "SOFTWARE\OLEforRetail\ServiceOPOS\FiscalPrinter\<device name>" when the class is
