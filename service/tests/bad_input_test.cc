@@ -126,5 +126,12 @@ TEST_F(BadInputTest, MalformedUtf8IsRefusedAlways) {
   EXPECT_EQ(Paper(), "");
 }
 
+TEST_F(BadInputTest, ADescriptionLongerThanThePrinterTakesIsRefusedWithTheLimit) {
+  Start(false);
+  EXPECT_EQ(Item(std::string(10000, 'A'), 10000), 114);
+  ExpectRefused(114, 215, "at most 38");
+  EXPECT_EQ(Paper(), "");
+}
+
 }  // namespace
 }  // namespace kelo::service::testing

@@ -205,8 +205,9 @@ TEST_F(UnitTest, CloseReleasesAClaimedDevice) {
 }
 
 TEST_F(UnitTest, GuardChecksReportInOrderClosedNotClaimedDisabled) {
+  // Every refusal says what is missing.
   EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_CLOSED);
-  EXPECT_EQ(unit_->error_string(), "");
+  EXPECT_EQ(unit_->error_string(), "The service is not open (OpenService first)");
   ASSERT_EQ(Open(), 0);
   EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_NOTCLAIMED);
   ASSERT_EQ(unit_->ClaimDevice(0), 0);
