@@ -270,6 +270,10 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
  private:
   // Claim steps.
   int32_t OpenSerialPort();  // 0 or the port's failure code
+  // After a failed OpenSerialPort: 107 naming the path and the reason (missing, no
+  // permission, not a terminal, unsupported speed), or 102 when another program holds it;
+  // traced with the system's text.
+  device::DeviceResult PortOpenFailure();
   void CloseSerialPort();
   // Access group, then capability gate of a property read or write. On refusal fills the
   // result fields and returns false.

@@ -130,6 +130,7 @@ bool ReadUnitConfig(const platform::RegistryData& data, const std::string& key_p
   std::string port;
   if (ReadString(*key, "Port", &port)) {
     config->port = PortNameFromConfig(port);
+    config->port_configured = true;
   }
   ReadNumber(*key, "BaudRate", &config->baud_rate);
   ReadNumber(*key, "PollingTime", &config->polling_time);

@@ -10,7 +10,8 @@
 namespace kelo::service {
 
 struct UnitConfig {
-  std::string port = "COM1";  // Windows-1252, at most 259 characters
+  std::string port = "COM1";     // Windows-1252, at most 259 characters
+  bool port_configured = false;  // false: "Port" missing or unreadable, the default is used
   uint32_t baud_rate = 19200;
   uint32_t polling_time = 1000;
   uint32_t polling_time_after_sync_cmd = 100;
