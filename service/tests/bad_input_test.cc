@@ -2,6 +2,7 @@
 // simulator: whatever the arguments hold, the paper shows nothing the caller did not mean, and
 // a refused call says why.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 
@@ -131,6 +132,13 @@ TEST_F(BadInputTest, ADescriptionLongerThanThePrinterTakesIsRefusedWithTheLimit)
   EXPECT_EQ(Item(std::string(10000, 'A'), 10000), 114);
   ExpectRefused(114, 215, "at most 38");
   EXPECT_EQ(Paper(), "");
+}
+
+TEST_F(BadInputTest, AFifoNamedLikeTheTraceFileIsNeitherWaitedOnNorWritten) {
+  // Once Open() hung here for good, waiting for a reader.
+  ASSERT_EQ(::mkfifo(dir_.File("KELOFPU.log").c_str(), 0600), 0);
+  Start(false);
+  EXPECT_EQ(Item("Apple", 10000), 0);
 }
 
 }  // namespace
