@@ -113,8 +113,17 @@ class DeviceOperations {
   VatSelection ResolveVat(int32_t vat_info);
   // 0, or 114/217 "The VAT information is invalid" (see DeviceUnit::VerifyVatInfo).
   DeviceResult VerifyVatInfo(int32_t vat_info, bool allow_minus_one);
-  // 0 gives success; any other device answer 106 with extended 0 and an empty text.
-  static DeviceResult MapDeviceResult(int32_t device_result);
+  // A device answer as an OPOS result: 0 gives success. A refusal whose cause the status
+  // block shows takes its UnifiedPOS extended code (cover open 114/201, journal empty
+  // 114/202, receipt empty 114/203, a printer error 114/208); anything else 106 with a text
+  // naming the printer's answer. Never an empty text.
+  static DeviceResult MapDeviceResult(int32_t device_result, const DeviceStatusBlock& status);
+  // The same with the printer's last known status.
+  DeviceResult Mapped(int32_t device_result);
+  // 0, or 114/215 with a text giving the limit when an item description is longer than the
+  // printer's configuration record allows (kMaxDescriptionBytes while it is unknown).
+  DeviceResult DescriptionFits(std::string_view description);
+  static constexpr size_t kMaxDescriptionBytes = 256;
 
  private:
   int32_t PrinterState();

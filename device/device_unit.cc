@@ -505,7 +505,7 @@ DeviceResult DeviceUnit::ReadVatTable() {
   for (int32_t id = 1; id <= count; ++id) {
     int32_t rate = 0;
     const int32_t r = device_->ReadVatRate(id, &rate);
-    if (r != 0) return DeviceOperations::MapDeviceResult(r);
+    if (r != 0) return ops_.Mapped(r);
     host_.SetVatTableEntry(id, rate);
   }
   return {};
@@ -519,15 +519,15 @@ bool DeviceUnit::ReadConfiguration(ConfigRecord* out) {
 }
 
 DeviceResult DeviceUnit::WriteVatTable(const std::vector<int32_t>& rates) {
-  return DeviceOperations::MapDeviceResult(device_->WriteVatTable(rates));
+  return ops_.Mapped(device_->WriteVatTable(rates));
 }
 
 DeviceResult DeviceUnit::ReadModelName(std::string* name) {
-  return DeviceOperations::MapDeviceResult(device_->ReadModelName(name));
+  return ops_.Mapped(device_->ReadModelName(name));
 }
 
 DeviceResult DeviceUnit::ReadPrinterId(std::string* text) {
-  return DeviceOperations::MapDeviceResult(device_->ReadPrinterId(text));
+  return ops_.Mapped(device_->ReadPrinterId(text));
 }
 
 DeviceResult DeviceUnit::VerifyVatInfo(int32_t vat_info, bool item_sale) {

@@ -64,7 +64,7 @@ class ProtocolReport : public ReportSource {
 // ---- Cash drawer ----
 
 DeviceResult DeviceOperations::DoDrawerOpen(const std::string&, std::string&) {
-  return MapDeviceResult(device_.WithProtocol([](FpuProtocol& e) { return e.OpenDrawer(); }));
+  return Mapped(device_.WithProtocol([](FpuProtocol& e) { return e.OpenDrawer(); }));
 }
 
 // ---- Printer logos and display images ----
@@ -89,7 +89,7 @@ DeviceResult DeviceOperations::LoadGraphic(bool display, int32_t number, const s
   if (download == imaging::kPictureUnusable) {
     return {imaging::kPictureUnusable, 0, why.empty() ? "Cannot use the picture " + path : why};
   }
-  return MapDeviceResult(result);
+  return Mapped(result);
 }
 
 DeviceResult DeviceOperations::DoBmpLoad(const std::string& input, std::string&) {
@@ -99,25 +99,24 @@ DeviceResult DeviceOperations::DoBmpLoad(const std::string& input, std::string&)
 
 DeviceResult DeviceOperations::DoBmpErase(const std::string& input, std::string&) {
   const int32_t number = Num(Split(input, 1), 0);
-  return MapDeviceResult(
+  return Mapped(
       device_.WithProtocol([number](FpuProtocol& e) { return e.PrinterGraphicErase(number); }));
 }
 
 DeviceResult DeviceOperations::DoDisplaySetMode(const std::string& input, std::string&) {
   const int32_t mode = Num(Split(input, 1), 0);
-  return MapDeviceResult(
+  return Mapped(
       device_.WithProtocol([mode](FpuProtocol& e) { return e.DisplaySetVideoMode(mode); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayClear(const std::string&, std::string&) {
-  return MapDeviceResult(device_.WithProtocol([](FpuProtocol& e) { return e.DisplayClear(); }));
+  return Mapped(device_.WithProtocol([](FpuProtocol& e) { return e.DisplayClear(); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayPrintText(const std::string& input, std::string&) {
   const auto f = Split(input, 2);
   const int32_t line = Num(f, 0);
-  return MapDeviceResult(
-      device_.WithProtocol([&](FpuProtocol& e) { return e.DisplayText(line, f[1]); }));
+  return Mapped(device_.WithProtocol([&](FpuProtocol& e) { return e.DisplayText(line, f[1]); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayBmpLoad(const std::string& input, std::string&) {
@@ -127,14 +126,14 @@ DeviceResult DeviceOperations::DoDisplayBmpLoad(const std::string& input, std::s
 
 DeviceResult DeviceOperations::DoDisplayBmpErase(const std::string& input, std::string&) {
   const int32_t number = Num(Split(input, 1), 0);
-  return MapDeviceResult(
+  return Mapped(
       device_.WithProtocol([number](FpuProtocol& e) { return e.DisplayGraphicErase(number); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayBmpShow(const std::string& input, std::string&) {
   const auto f = Split(input, 4);
   const int32_t x = Num(f, 0), y = Num(f, 1), number = Num(f, 2);
-  return MapDeviceResult(device_.WithProtocol(
+  return Mapped(device_.WithProtocol(
       [&](FpuProtocol& e) { return e.DisplayGraphicShow(x, y, f[3], number); }));
 }
 
@@ -143,20 +142,19 @@ DeviceResult DeviceOperations::DoDisplayBmpNow(const std::string& input, std::st
   const int32_t x = Num(f, 0), y = Num(f, 1);
   DeviceResult loaded = LoadGraphic(true, directio::kImmediateImage, f[2]);
   if (!loaded.ok()) return loaded;
-  return MapDeviceResult(device_.WithProtocol(
+  return Mapped(device_.WithProtocol(
       [&](FpuProtocol& e) { return e.DisplayGraphicShow(x, y, "", directio::kImmediateImage); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayStandbyText(const std::string& input, std::string&) {
   const auto f = Split(input, 1);
-  return MapDeviceResult(
-      device_.WithProtocol([&](FpuProtocol& e) { return e.DisplayStandbyText(f[0]); }));
+  return Mapped(device_.WithProtocol([&](FpuProtocol& e) { return e.DisplayStandbyText(f[0]); }));
 }
 
 DeviceResult DeviceOperations::DoDisplayStandbyBmp(const std::string& input, std::string&) {
   const auto f = Split(input, 4);
   const int32_t x = Num(f, 0), y = Num(f, 1), number = Num(f, 2);
-  return MapDeviceResult(device_.WithProtocol(
+  return Mapped(device_.WithProtocol(
       [&](FpuProtocol& e) { return e.DisplayStandbyGraphic(x, y, f[3], number); }));
 }
 
@@ -181,7 +179,7 @@ DeviceResult DeviceOperations::ReportToFile(int32_t mode, const std::string& pat
   });
   SetPrinterState(FPTR_PS_MONITOR);
   if (ran && outcome.file_code != 0) return {outcome.file_code, 0, outcome.file_text};
-  return MapDeviceResult(result);
+  return Mapped(result);
 }
 
 DeviceResult DeviceOperations::DoReportEj(const std::string& input, std::string&) {
@@ -203,7 +201,7 @@ DeviceResult DeviceOperations::DoReportEj(const std::string& input, std::string&
     SetPrinterState(FPTR_PS_REPORT);
     const int32_t result = device_.WithProtocol(journal(kJournalPrint));
     SetPrinterState(FPTR_PS_MONITOR);
-    return MapDeviceResult(result);
+    return Mapped(result);
   }
   return ReportToFile(mode, f[21], false, journal(kJournalToPc));
 }
@@ -230,7 +228,7 @@ DeviceResult DeviceOperations::DoResetTotalizers(const std::string& input, std::
   const int32_t result = device_.WithProtocol(
       [&](FpuProtocol& e) { return e.PrintDailyReport(f[0], kTotalizerResetKind); });
   SetPrinterState(FPTR_PS_MONITOR);
-  return MapDeviceResult(result);
+  return Mapped(result);
 }
 
 DeviceResult DeviceOperations::DoSimulateKeyboard(const std::string& input, std::string&) {
@@ -238,19 +236,19 @@ DeviceResult DeviceOperations::DoSimulateKeyboard(const std::string& input, std:
   std::string why;
   if (!ParseKeyList(Split(input, 1)[0], &keys, &why)) return {OPOS_E_ILLEGAL, 0, why};
   // An empty list is the link's to refuse (it sends nothing).
-  return MapDeviceResult(device_.WithProtocol([&](FpuProtocol& e) { return e.SimulateKey(keys); }));
+  return Mapped(device_.WithProtocol([&](FpuProtocol& e) { return e.SimulateKey(keys); }));
 }
 
 DeviceResult DeviceOperations::DoSetDeviceFlag(const std::string&, std::string& output) {
   output.clear();
-  DeviceResult r = MapDeviceResult(device_.SetDeviceFlag(1));
+  DeviceResult r = Mapped(device_.SetDeviceFlag(1));
   if (r.ok()) AppendTextField(&output, "");
   return r;
 }
 
 DeviceResult DeviceOperations::DoGetVirtualTicket(const std::string&, std::string& output) {
   std::string ticket;
-  DeviceResult r = MapDeviceResult(device_.ReadVirtualTicket(&ticket));
+  DeviceResult r = Mapped(device_.ReadVirtualTicket(&ticket));
   output.clear();
   if (r.ok()) AppendTextField(&output, ticket);
   return r;
@@ -316,7 +314,7 @@ DeviceResult DeviceOperations::DoDepartmentConfig(const std::string& input, std:
       return e.FlushPendingParameters();
     });
     if (!malformed.empty()) return {OPOS_E_ILLEGAL, 0, malformed};
-    return MapDeviceResult(result);
+    return Mapped(result);
   }
 
   std::vector<DepartmentLink> links;
@@ -335,7 +333,7 @@ DeviceResult DeviceOperations::DoDepartmentConfig(const std::string& input, std:
     }
     return link::LINK_OK;
   });
-  DeviceResult r = MapDeviceResult(result);
+  DeviceResult r = Mapped(result);
   if (r.ok()) AppendTextField(&output, FormatDepartmentLinks(links));
   return r;
 }

@@ -14,7 +14,11 @@ inline constexpr int32_t OPOS_E_BUSY = 113;
 inline constexpr int32_t OPOS_E_EXTENDED = 114;
 
 // FiscalPrinter extended codes.
+inline constexpr int32_t OPOS_EFPTR_COVER_OPEN = 201;
+inline constexpr int32_t OPOS_EFPTR_JRN_EMPTY = 202;
+inline constexpr int32_t OPOS_EFPTR_REC_EMPTY = 203;
 inline constexpr int32_t OPOS_EFPTR_WRONG_STATE = 207;
+inline constexpr int32_t OPOS_EFPTR_TECHNICAL_ASSISTANCE = 208;
 inline constexpr int32_t OPOS_EFPTR_BAD_ITEM_AMOUNT = 214;
 inline constexpr int32_t OPOS_EFPTR_BAD_ITEM_DESCRIPTION = 215;
 inline constexpr int32_t OPOS_EFPTR_BAD_VAT = 217;

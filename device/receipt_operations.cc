@@ -41,9 +41,67 @@ DeviceResult Ok() {
 DeviceOperations::DeviceOperations(FiscalDevice& device, UnitHost& host)
     : device_(device), host_(host) {}
 
-DeviceResult DeviceOperations::MapDeviceResult(int32_t device_result) {
+DeviceResult DeviceOperations::MapDeviceResult(int32_t device_result,
+                                               const DeviceStatusBlock& status) {
   if (device_result == 0) return Ok();
-  return {OPOS_E_ILLEGAL, 0, ""};
+  const bool refused =
+      device_result == link::LINK_E_REPLY83 || device_result == link::LINK_E_REPLY84;
+  if (refused) {
+    // The causes the status block names, most pressing first.
+    struct Cause {
+      int word;
+      int32_t extended;
+      const char* text;
+    };
+    static constexpr Cause kCauses[] = {
+        {DeviceStatusBlock::kCoverOpen, OPOS_EFPTR_COVER_OPEN,
+         "The printer refused the command: its cover is open"},
+        {DeviceStatusBlock::kReceiptEmpty, OPOS_EFPTR_REC_EMPTY,
+         "The printer refused the command: the receipt paper is out"},
+        {DeviceStatusBlock::kJournalEmpty, OPOS_EFPTR_JRN_EMPTY,
+         "The printer refused the command: the journal is exhausted"},
+    };
+    for (const Cause& c : kCauses) {
+      if (status[c.word] != 0) return {OPOS_E_EXTENDED, c.extended, c.text};
+    }
+    if (status.AnyErrorWord()) {
+      return {OPOS_E_EXTENDED, OPOS_EFPTR_TECHNICAL_ASSISTANCE,
+              "The printer refused the command: it reports an error that needs assistance"};
+    }
+  }
+  switch (device_result) {
+    case link::LINK_E_REPLY83:
+      return {OPOS_E_ILLEGAL, 0,
+              "The printer refused the command in its present state (reply 83h)"};
+    case link::LINK_E_REPLY84:
+      return {OPOS_E_ILLEGAL, 0, "The printer rejected the command's data (reply 84h)"};
+    case link::LINK_E_TIMEOUT:
+      return {OPOS_E_ILLEGAL, 0, "The printer did not answer in time"};
+    case link::LINK_E_CHECK:
+      return {OPOS_E_ILLEGAL, 0, "The printer's answer kept arriving damaged (check code)"};
+    case link::LINK_E_PROTOCOL:
+      return {OPOS_E_ILLEGAL, 0,
+              "The command could not be sent or the printer's answer did not match it"};
+    default:
+      return {OPOS_E_ILLEGAL, 0,
+              "The printer command failed (device result " + std::to_string(device_result) + ")"};
+  }
+}
+
+DeviceResult DeviceOperations::DescriptionFits(std::string_view description) {
+  const ConfigRecord config = device_.Configuration();
+  // The printer's own limit when it told it, else what one command can carry at all.
+  const size_t limit = config.valid && config.length4 > 0 ? static_cast<size_t>(config.length4)
+                                                          : kMaxDescriptionBytes;
+  if (description.size() <= limit) return Ok();
+  return {OPOS_E_EXTENDED, OPOS_EFPTR_BAD_ITEM_DESCRIPTION,
+          "The description is " + std::to_string(description.size()) +
+              " characters long; the printer takes at most " + std::to_string(limit)};
+}
+
+DeviceResult DeviceOperations::Mapped(int32_t device_result) {
+  if (device_result == 0) return Ok();
+  return MapDeviceResult(device_result, device_.CopyStatus());
 }
 
 int32_t DeviceOperations::PrinterState() {
@@ -94,13 +152,13 @@ void DeviceOperations::ClearPrePostLines() {
 DeviceResult DeviceOperations::PrintPreLine() {
   std::string pre = host_.GetStringProperty(PIDX_PreLine);
   if (pre.empty()) return Ok();
-  return MapDeviceResult(device_.PrintMessage(pre));
+  return Mapped(device_.PrintMessage(pre));
 }
 
 DeviceResult DeviceOperations::FinishItem(DeviceResult work) {
   if (work.ok()) {
     std::string post = host_.GetStringProperty(PIDX_PostLine);
-    if (!post.empty()) work = MapDeviceResult(device_.PrintMessage(post));
+    if (!post.empty()) work = Mapped(device_.PrintMessage(post));
   }
   ClearPrePostLines();
   return work;
@@ -116,12 +174,12 @@ DeviceResult DeviceOperations::CloseIfPaid() {
   int64_t remaining = 0;
   if (!device_.KnownAmountRemaining(&remaining)) {
     if (const int32_t r = device_.ReadReceiptAmount(kAmountRemaining, &remaining); r != 0) {
-      return MapDeviceResult(r);
+      return Mapped(r);
     }
   }
   if (remaining <= 0) {
     const int32_t r = device_.ClosePayment(-remaining);
-    if (r != 0) return MapDeviceResult(r);
+    if (r != 0) return Mapped(r);
     SetPrinterState(FPTR_PS_FISCAL_RECEIPT_ENDING);
   }
   return Ok();
@@ -133,7 +191,7 @@ DeviceResult DeviceOperations::DoBeginFiscalReceipt(const std::string& input, st
   ParamFields f(input, 1);
   if (DeviceResult r = RequireState(FPTR_PS_MONITOR); !r.ok()) return r;
   std::string header = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalHeader) : "";
-  DeviceResult r = MapDeviceResult(device_.OpenReceipt(header));
+  DeviceResult r = Mapped(device_.OpenReceipt(header));
   if (!r.ok()) return r;
   host_.SetStringProperty(PIDX_AdditionalHeader, "");
   SetPrinterState(FPTR_PS_FISCAL_RECEIPT);
@@ -145,7 +203,7 @@ DeviceResult DeviceOperations::DoBeginRefundReceipt(const std::string& input, st
   ParamFields f(input, 2);
   if (DeviceResult r = RequireState(FPTR_PS_MONITOR); !r.ok()) return r;
   std::string header = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalHeader) : "";
-  DeviceResult r = MapDeviceResult(device_.OpenRefundReceipt(f.Text(1), header));
+  DeviceResult r = Mapped(device_.OpenRefundReceipt(f.Text(1), header));
   if (!r.ok()) return r;
   host_.SetStringProperty(PIDX_AdditionalHeader, "");
   SetPrinterState(FPTR_PS_FISCAL_RECEIPT);
@@ -158,10 +216,10 @@ DeviceResult DeviceOperations::DoEndFiscalReceipt(const std::string& input, std:
   if (DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT_ENDING); !r.ok()) return r;
   for (const std::string& id : {host_.GetPosId(), host_.GetCashierId()}) {
     if (id.empty()) continue;
-    if (DeviceResult r = MapDeviceResult(device_.PrintMessage(id)); !r.ok()) return r;
+    if (DeviceResult r = Mapped(device_.PrintMessage(id)); !r.ok()) return r;
   }
   std::string trailer = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
-  DeviceResult r = MapDeviceResult(device_.CloseReceipt(trailer));
+  DeviceResult r = Mapped(device_.CloseReceipt(trailer));
   if (r.ok()) SetPrinterState(FPTR_PS_MONITOR);
   return r;
 }
@@ -170,7 +228,7 @@ DeviceResult DeviceOperations::DoEndRefundReceipt(const std::string& input, std:
   ParamFields f(input, 1);
   if (DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT_ENDING); !r.ok()) return r;
   std::string trailer = f.Number(0) != 0 ? host_.GetStringProperty(PIDX_AdditionalTrailer) : "";
-  DeviceResult r = MapDeviceResult(device_.CloseRefundReceipt(trailer));
+  DeviceResult r = Mapped(device_.CloseRefundReceipt(trailer));
   if (r.ok()) SetPrinterState(FPTR_PS_MONITOR);
   return r;
 }
@@ -180,6 +238,7 @@ DeviceResult DeviceOperations::DoEndRefundReceipt(const std::string& input, std:
 DeviceResult DeviceOperations::DoPrintRecItem(const std::string& input, std::string&) {
   // Description, Price, Quantity, VatInfo, UnitPrice, UnitName
   ParamFields f(input, 6);
+  if (DeviceResult d = DescriptionFits(f.Text(0)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT);
   if (r.ok()) r = VerifyVatInfo(f.Number(3), true);
   if (!r.ok()) {
@@ -190,11 +249,11 @@ DeviceResult DeviceOperations::DoPrintRecItem(const std::string& input, std::str
   if (r.ok()) {
     const int32_t vat_info = f.Number(3);
     if (vat_info == -1) {
-      r = MapDeviceResult(device_.SellItem(f.Text(0), f.Number(1), 1, 0, 0, 0));
+      r = Mapped(device_.SellItem(f.Text(0), f.Number(1), 1, 0, 0, 0));
     } else {
       VatSelection vat = ResolveVat(vat_info);
-      r = MapDeviceResult(device_.SellItem(f.Text(0), f.Number(1), f.Number(2), vat.vat_index,
-                                           vat.department, f.Number(4)));
+      r = Mapped(device_.SellItem(f.Text(0), f.Number(1), f.Number(2), vat.vat_index,
+                                  vat.department, f.Number(4)));
     }
   }
   return FinishItem(r);
@@ -203,16 +262,18 @@ DeviceResult DeviceOperations::DoPrintRecItem(const std::string& input, std::str
 DeviceResult DeviceOperations::DoPrintRecItemVoid(const std::string& input, std::string&) {
   // Description, Price, Quantity, VatInfo
   ParamFields f(input, 4);
+  if (DeviceResult d = DescriptionFits(f.Text(0)); !d.ok()) return d;
   if (DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT); !r.ok()) return r;
   if (DeviceResult r = VerifyVatInfo(f.Number(3), false); !r.ok()) return r;
   VatSelection vat = ResolveVat(f.Number(3));
-  return MapDeviceResult(
+  return Mapped(
       device_.VoidItem(f.Text(0), f.Number(1), f.Number(2), vat.vat_index, vat.department));
 }
 
 DeviceResult DeviceOperations::DoPrintRecItemAdjustment(const std::string& input, std::string&) {
   // AdjustmentType, Description, Amount, VatInfo
   ParamFields f(input, 4);
+  if (DeviceResult d = DescriptionFits(f.Text(1)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT);
   const int32_t code = AdjustmentCode(f.Number(0));
   if (r.ok() && code == 0) {
@@ -228,8 +289,7 @@ DeviceResult DeviceOperations::DoPrintRecItemAdjustment(const std::string& input
   r = PrintPreLine();
   if (r.ok()) {
     VatSelection vat = ResolveVat(f.Number(3));
-    r = MapDeviceResult(
-        device_.ItemAdjustment(code, f.Text(1), f.Number(2), vat.vat_index, vat.department));
+    r = Mapped(device_.ItemAdjustment(code, f.Text(1), f.Number(2), vat.vat_index, vat.department));
   }
   return FinishItem(r);
 }
@@ -243,8 +303,7 @@ DeviceResult DeviceOperations::DoPrintRecItemAdjustmentVoid(const std::string& i
   if (code == 0) return {OPOS_E_ILLEGAL, 0, "AdjustmentType parameter is invalid"};
   if (DeviceResult r = VerifyVatInfo(f.Number(3), false); !r.ok()) return r;
   VatSelection vat = ResolveVat(f.Number(3));
-  return MapDeviceResult(
-      device_.ItemAdjustmentVoid(code, f.Number(2), vat.vat_index, vat.department));
+  return Mapped(device_.ItemAdjustmentVoid(code, f.Number(2), vat.vat_index, vat.department));
 }
 
 DeviceResult DeviceOperations::DoPrintRecVoidItem(const std::string& input, std::string&) {
@@ -259,18 +318,19 @@ DeviceResult DeviceOperations::DoPrintRecVoidItem(const std::string& input, std:
   if (DeviceResult r = VerifyVatInfo(f.Number(5), false); !r.ok()) return r;
   VatSelection vat = ResolveVat(f.Number(5));
   if (adjustment != 0) {
-    DeviceResult r = MapDeviceResult(
-        device_.ItemAdjustmentVoid(code, adjustment, vat.vat_index, vat.department));
+    DeviceResult r =
+        Mapped(device_.ItemAdjustmentVoid(code, adjustment, vat.vat_index, vat.department));
     if (!r.ok()) return r;
   }
   if (f.Text(0).empty()) return Ok();
-  return MapDeviceResult(
+  return Mapped(
       device_.VoidItem(f.Text(0), f.Number(1), f.Number(2), vat.vat_index, vat.department));
 }
 
 DeviceResult DeviceOperations::DoPrintRecRefund(const std::string& input, std::string&) {
   // Description, Amount, VatInfo
   ParamFields f(input, 3);
+  if (DeviceResult d = DescriptionFits(f.Text(0)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT);
   if (r.ok()) r = VerifyVatInfo(f.Number(2), false);
   if (!r.ok()) {
@@ -280,7 +340,7 @@ DeviceResult DeviceOperations::DoPrintRecRefund(const std::string& input, std::s
   r = PrintPreLine();
   if (r.ok()) {
     VatSelection vat = ResolveVat(f.Number(2));
-    r = MapDeviceResult(device_.Refund(f.Text(0), f.Number(1), vat.vat_index, vat.department));
+    r = Mapped(device_.Refund(f.Text(0), f.Number(1), vat.vat_index, vat.department));
   }
   return FinishItem(r);
 }
@@ -288,6 +348,7 @@ DeviceResult DeviceOperations::DoPrintRecRefund(const std::string& input, std::s
 DeviceResult DeviceOperations::DoPrintRecRefundVoid(const std::string& input, std::string&) {
   // Description, Amount, VatInfo
   ParamFields f(input, 3);
+  if (DeviceResult d = DescriptionFits(f.Text(0)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT);
   if (r.ok()) r = VerifyVatInfo(f.Number(2), false);
   if (!r.ok()) {
@@ -297,7 +358,7 @@ DeviceResult DeviceOperations::DoPrintRecRefundVoid(const std::string& input, st
   r = PrintPreLine();
   if (r.ok()) {
     VatSelection vat = ResolveVat(f.Number(2));
-    r = MapDeviceResult(device_.RefundVoid(f.Text(0), f.Number(1), vat.vat_index, vat.department));
+    r = Mapped(device_.RefundVoid(f.Text(0), f.Number(1), vat.vat_index, vat.department));
   }
   return FinishItem(r);
 }
@@ -312,7 +373,7 @@ DeviceResult DeviceOperations::DoPrintRecSubtotal(const std::string& input, std:
     return r;
   }
   r = PrintPreLine();
-  if (r.ok()) r = MapDeviceResult(device_.Subtotal(f.Number(0)));
+  if (r.ok()) r = Mapped(device_.Subtotal(f.Number(0)));
   return FinishItem(r);
 }
 
@@ -320,6 +381,7 @@ DeviceResult DeviceOperations::DoPrintRecSubtotalAdjustment(const std::string& i
                                                             std::string&) {
   // AdjustmentType, Description, Amount
   ParamFields f(input, 3);
+  if (DeviceResult d = DescriptionFits(f.Text(1)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT);
   const int32_t code = AdjustmentCode(f.Number(0));
   if (r.ok() && code == 0) {
@@ -332,7 +394,7 @@ DeviceResult DeviceOperations::DoPrintRecSubtotalAdjustment(const std::string& i
     return r;
   }
   r = PrintPreLine();
-  if (r.ok()) r = MapDeviceResult(device_.SubtotalAdjustment(code, f.Text(1), f.Number(2)));
+  if (r.ok()) r = Mapped(device_.SubtotalAdjustment(code, f.Text(1), f.Number(2)));
   return FinishItem(r);
 }
 
@@ -349,12 +411,12 @@ DeviceResult DeviceOperations::DoPrintRecTotal(const std::string& input, std::st
   const int32_t payment = f.Number(1);
   r = PrintPreLine();
   if (r.ok() && PrinterState() == FPTR_PS_FISCAL_RECEIPT) {
-    r = MapDeviceResult(device_.Total(total));
+    r = Mapped(device_.Total(total));
     if (r.ok()) SetPrinterState(FPTR_PS_FISCAL_RECEIPT_TOTAL);
   }
   if (r.ok() && (payment != 0 || total == 0)) {
     PaymentChoice choice = ParsePaymentDescription(f.Text(2));
-    r = MapDeviceResult(device_.Payment(choice.description, payment, choice.form));
+    r = Mapped(device_.Payment(choice.description, payment, choice.form));
     // A retry finds the payment ended already (ENDING) when only the answer to the end of
     // payment was lost; the state stays there.
     if (r.ok() && PrinterState() != FPTR_PS_FISCAL_RECEIPT_ENDING) {
@@ -368,9 +430,10 @@ DeviceResult DeviceOperations::DoPrintRecTotal(const std::string& input, std::st
 DeviceResult DeviceOperations::DoPrintRecNotPaid(const std::string& input, std::string&) {
   // Description, Amount
   ParamFields f(input, 2);
+  if (DeviceResult d = DescriptionFits(f.Text(0)); !d.ok()) return d;
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT_TOTAL, FPTR_PS_FISCAL_RECEIPT_ENDING);
   if (!r.ok()) return r;
-  r = MapDeviceResult(device_.NotPaid(f.Text(0), f.Number(1)));
+  r = Mapped(device_.NotPaid(f.Text(0), f.Number(1)));
   if (r.ok()) r = CloseIfPaid();
   return r;
 }
@@ -388,14 +451,14 @@ DeviceResult DeviceOperations::DoPrintRecMessage(const std::string& input, std::
     return {OPOS_E_EXTENDED, OPOS_EFPTR_BAD_ITEM_DESCRIPTION,
             "The message is too long or contains a reserved word"};
   }
-  return MapDeviceResult(device_.PrintMessage(message));
+  return Mapped(device_.PrintMessage(message));
 }
 
 DeviceResult DeviceOperations::DoPrintRecVoid(const std::string&, std::string&) {
   DeviceResult r = RequireState(FPTR_PS_FISCAL_RECEIPT, FPTR_PS_FISCAL_RECEIPT_TOTAL,
                                 FPTR_PS_FISCAL_RECEIPT_ENDING);
   if (!r.ok()) return r;
-  r = MapDeviceResult(device_.VoidReceipt());
+  r = Mapped(device_.VoidReceipt());
   if (r.ok()) SetPrinterState(FPTR_PS_FISCAL_RECEIPT_ENDING);
   return r;
 }

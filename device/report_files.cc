@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/os/safe_file.h"
+
 #include "device/opos_codes.h"
 
 namespace kelo::device {
@@ -145,10 +147,14 @@ ReportFileOutcome CollectReportToFile(ReportSource& source, const std::string& d
 
   const int flags =
       O_WRONLY | O_CREAT | O_CLOEXEC | (mode == ReportFileMode::kReplace ? O_TRUNC : O_APPEND);
-  const int fd = ::open(destination.c_str(), flags, 0666);
+  // Only a regular file: a FIFO there would block the worker, a link would be followed.
+  const int fd = platform::OpenRegularFile(destination, flags, 0666);
   if (fd < 0) {
+    const int err = errno;
     outcome.file_code = opos::OPOS_E_FAILURE;
     outcome.file_text = "Cannot open the report file " + destination;
+    if (err == EINVAL) outcome.file_text += " (not a regular file)";
+    if (err == ELOOP) outcome.file_text += " (a symbolic link)";
     return outcome;
   }
   std::string appended;

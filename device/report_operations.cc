@@ -47,11 +47,11 @@ bool IsTextDataItem(int32_t item) {
 }
 
 DeviceResult DeviceOperations::DoPrintXReport(const std::string&, std::string&) {
-  return MapDeviceResult(device_.PrintDailyReport(kXReport));
+  return Mapped(device_.PrintDailyReport(kXReport));
 }
 
 DeviceResult DeviceOperations::DoPrintZReport(const std::string&, std::string&) {
-  return MapDeviceResult(device_.PrintDailyReport(kZReport));
+  return Mapped(device_.PrintDailyReport(kZReport));
 }
 
 DeviceResult DeviceOperations::PrintFiscalMemoryReport(bool by_date, int32_t p3,
@@ -67,7 +67,7 @@ DeviceResult DeviceOperations::PrintFiscalMemoryReport(bool by_date, int32_t p3,
     result = device_.FiscalMemoryReportByNumber(1, p3, f.Number(0), f.Number(1));
   }
   SetPrinterState(FPTR_PS_MONITOR);
-  return MapDeviceResult(result);
+  return Mapped(result);
 }
 
 DeviceResult DeviceOperations::DoPrintReportByDate(const std::string& input, std::string&) {
@@ -83,14 +83,14 @@ DeviceResult DeviceOperations::DoPrintPeriodicTotalsReport(const std::string& in
 }
 
 DeviceResult DeviceOperations::DoPrintDuplicateReceipt(const std::string&, std::string&) {
-  DeviceResult r = MapDeviceResult(device_.PrintDuplicate(0));
+  DeviceResult r = Mapped(device_.PrintDuplicate(0));
   if (r.ok()) host_.SetNumberProperty(PIDX_DuplicateReceipt, 0);
   return r;
 }
 
 DeviceResult DeviceOperations::DoGetDate(const std::string&, std::string& output) {
   link::FpuDateTime now;
-  DeviceResult r = MapDeviceResult(device_.ReadDateTime(&now));
+  DeviceResult r = Mapped(device_.ReadDateTime(&now));
   if (!r.ok()) return r;
   for (int v : {now.year, now.month, now.day, now.hour, now.minute, now.second, now.milliseconds}) {
     AppendNumberField(&output, v);
@@ -103,7 +103,7 @@ DeviceResult DeviceOperations::DoGetData(const std::string& input, std::string& 
   const int32_t item = f.Number(0);
   if (IsCounterDataItem(item)) {
     int64_t value = 0;
-    DeviceResult r = MapDeviceResult(device_.ReadDataItem(item, &value));
+    DeviceResult r = Mapped(device_.ReadDataItem(item, &value));
     if (r.ok()) AppendNumberField(&output, static_cast<int32_t>(value));
     return r;
   }
@@ -111,7 +111,7 @@ DeviceResult DeviceOperations::DoGetData(const std::string& input, std::string& 
     std::string text;
     int32_t result =
         item == FPTR_GD_PRINTER_ID ? device_.ReadPrinterId(&text) : device_.ReadFirmwareText(&text);
-    DeviceResult r = MapDeviceResult(result);
+    DeviceResult r = Mapped(result);
     if (r.ok()) AppendTextField(&output, text);
     return r;
   }
@@ -122,7 +122,7 @@ DeviceResult DeviceOperations::DoGetData(const std::string& input, std::string& 
     link::FpuZReportData data;
     int32_t result = device_.ReadZReportAmount(&number, &text, &amount);
     if (result == 0) result = device_.ReadZReportData(&data);
-    DeviceResult r = MapDeviceResult(result);
+    DeviceResult r = Mapped(result);
     if (!r.ok()) return r;
     // Round the scaled amount so 1.5 read as 1.4999999 still gives 1500.
     const double scaled = std::round(amount * 1000.0);
@@ -152,7 +152,7 @@ DeviceResult DeviceOperations::DoGetTotalizer(const std::string& input, std::str
   int32_t vat_index = f.Number(1);
   if (vat_index == 0) vat_index = ResolveVat(0).vat_index;
   int64_t value = 0;
-  DeviceResult r = MapDeviceResult(device_.ReadTotalizer(vat_index, selector, opt_args, &value));
+  DeviceResult r = Mapped(device_.ReadTotalizer(vat_index, selector, opt_args, &value));
   AppendNumberField(&output, r.ok() ? static_cast<int32_t>(value) : 0);
   return r;
 }

@@ -1,33 +1,47 @@
 #include "imaging/logo_bitmap.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "imaging/dither.h"
 #include "imaging/picture_decoder.h"
+#include "platform/os/safe_file.h"
 
 namespace kelo::imaging {
 
 int LogoBitmap::Load(const std::string& path) {
   width_ = height_ = 0;
   picture_ = Picture();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    last_error_ = "cannot open " + path + ": " + std::strerror(errno);
+  // A regular file only: a FIFO would block the worker thread, a link is not followed.
+  const int fd = platform::OpenRegularFile(path, O_RDONLY);
+  if (fd < 0) {
+    last_error_ = "cannot open " + path + ": " +
+                  (errno == EINVAL ? std::string("not a regular file") : std::strerror(errno));
     return -1;
   }
   std::vector<uint8_t> bytes;
   char buf[65536];
-  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-    bytes.insert(bytes.end(), buf, buf + in.gcount());
+  bool failed = false;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = n < 0;
+      break;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
     if (bytes.size() > kMaxFileBytes) {
+      ::close(fd);
       last_error_ = path + " is too large for a picture";
       return -1;
     }
   }
-  if (in.bad()) {
+  ::close(fd);
+  if (failed) {
     last_error_ = "cannot read " + path;
     return -1;
   }

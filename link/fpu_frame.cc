@@ -391,9 +391,14 @@ int32_t FpuMessage::AppendHexByte(int32_t value) {
   return AppendField(FormatHexByte(value));
 }
 int32_t FpuMessage::AppendChar(char c) {
+  if (static_cast<uint8_t>(c) == kFieldSeparator) return LINK_E_PROTOCOL;
   return AppendField(std::string_view(&c, 1));
 }
 int32_t FpuMessage::AppendText(std::string_view text) {
+  // A text is one field: a separator inside it would hand the printer extra fields.
+  if (text.find(static_cast<char>(kFieldSeparator)) != std::string_view::npos) {
+    return LINK_E_PROTOCOL;
+  }
   return AppendField(text);
 }
 int32_t FpuMessage::AppendDate(const FpuDateTime& date) {

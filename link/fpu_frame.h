@@ -231,7 +231,8 @@ class FpuMessage : public FpuFrame {
   int32_t GetJob() const { return job_; }
 
   // Payload. Every append answers LINK_E_PROTOCOL (and appends nothing) when the field would
-  // not fit the payload capacity.
+  // not fit the payload capacity, and AppendText / AppendChar also when the text holds the
+  // field separator (a text is always exactly one field).
   int32_t SetPayload(const uint8_t* bytes, size_t length);
   void ClearPayload();
   int32_t AppendDecimal(int64_t value);

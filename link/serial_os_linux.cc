@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,19 +17,30 @@ namespace {
 class LinuxOs : public SerialOs {
  public:
   int Open(const std::string& path, int* fd) override {
-    int f = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (f < 0) return errno;
-    // No sharing: a second opener of the same line is refused. An advisory lock ends with
-    // the descriptor, so a later claim of the same path works again.
-    if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
-      int err = errno;
+    // Non-blocking so that a FIFO or a device that waits for carrier cannot hold the claim.
+    int f = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (f < 0) return errno == EISDIR ? ENOTTY : errno;
+    auto refuse = [f](int err) {
       ::close(f);
       return err;
-    }
+    };
+    // Only terminals: a regular file, directory or FIFO would take the probe frame as data.
+    struct stat st {};
+    if (::fstat(f, &st) != 0) return refuse(errno);
+    if (!S_ISCHR(st.st_mode) || !::isatty(f)) return refuse(ENOTTY);
+    // No sharing: a second opener of the same line is refused, by this library (the advisory
+    // lock, which ends with the descriptor) and by other programs (exclusive mode).
+    if (::flock(f, LOCK_EX | LOCK_NB) != 0) return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (::ioctl(f, TIOCEXCL) != 0) return refuse(errno);
+    const int flags = ::fcntl(f, F_GETFL);
+    if (flags < 0 || ::fcntl(f, F_SETFL, flags & ~O_NONBLOCK) != 0) return refuse(errno);
     *fd = f;
     return 0;
   }
-  int Close(int fd) override { return ::close(fd) == 0 ? 0 : errno; }
+  int Close(int fd) override {
+    ::ioctl(fd, TIOCNXCL);  // exclusive mode outlives the descriptor on some terminals
+    return ::close(fd) == 0 ? 0 : errno;
+  }
   int GetAttr(int fd, termios* tio) override { return ::tcgetattr(fd, tio) == 0 ? 0 : errno; }
   int SetAttr(int fd, const termios& tio) override {
     return ::tcsetattr(fd, TCSANOW, &tio) == 0 ? 0 : errno;

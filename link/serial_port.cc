@@ -36,6 +36,15 @@ bool BaudCode(uint32_t baud, speed_t* code) {
   return false;
 }
 
+}  // namespace
+
+bool SerialPort::SupportedBaud(uint32_t baud) {
+  speed_t code;
+  return BaudCode(baud, &code);
+}
+
+namespace {
+
 tcflag_t SizeFlag(int32_t data_bits) {
   switch (data_bits) {
     case 5:
@@ -73,9 +82,17 @@ SerialPort::~SerialPort() {
 
 int32_t SerialPort::Open(const std::string& path) {
   if (fd_ >= 0) return kPortAlreadyOpen;
+  open_error_ = 0;
+  if (!SupportedBaud(baud_rate_)) {
+    open_error_ = EINVAL;
+    return kPortOpenFailed;
+  }
   int fd = -1;
   const std::string device = SerialDevicePath(path);
-  if (os_.Open(device, &fd) != 0 || fd < 0) return kPortOpenFailed;
+  if (const int err = os_.Open(device, &fd); err != 0 || fd < 0) {
+    open_error_ = err != 0 ? err : EIO;
+    return kPortOpenFailed;
+  }
   fd_ = fd;
   path_ = device;
   lost_ = false;

@@ -72,8 +72,14 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // 0, kPortOpenFailed or kPortAlreadyOpen.
+  // 0, kPortOpenFailed or kPortAlreadyOpen. A path that is not a terminal is refused (ENOTTY)
+  // without a byte written to it; so is a rate the line cannot take (EINVAL). The system's
+  // reason for the last failed open is kept (open_error()).
   virtual int32_t Open(const std::string& path);
+  // errno of the last failed Open (ENOTTY: not a terminal; EBUSY: held by another opener).
+  int open_error() const { return open_error_; }
+  // A line speed the port can be set to.
+  static bool SupportedBaud(uint32_t baud);
   // 0 or kPortNotOpen.
   virtual int32_t Close();
   // An argument of -1 keeps the stored value. Applied at once when open. Returns 0.
@@ -128,6 +134,7 @@ class SerialPort {
   SerialOs& os_;
   platform::Clock& clock_;
   int fd_ = -1;
+  int open_error_ = 0;
   uint32_t baud_rate_ = 38400;
   int32_t data_bits_ = 8;
   int32_t parity_ = kParityNone;

@@ -125,16 +125,14 @@ int32_t clsMacroEngine::LoadFromFile(const std::string& path) {
     Note("cannot read the macro file " + path + ": it is a folder");
     return kFailure;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream data;
-  if (in) data << in.rdbuf();
-  if (!in || in.bad()) {
-    Note("cannot read the macro file " + path + ": " + std::strerror(errno));
+  std::string data;
+  std::string error;
+  if (!ReadMacroFile(path, &data, &error)) {
+    Note("cannot read the macro file " + path + ": " + error);
     return kFailure;
   }
   std::vector<std::string> lines;
-  std::string error;
-  if (!ParseMacroText(data.str(), &lines, &error)) {
+  if (!ParseMacroText(data, &lines, &error)) {
     Note("the macro file " + path + " was not loaded: " + error);
     return kFailure;
   }

@@ -1,5 +1,15 @@
 #include "macro/macro_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/os/safe_file.h"
 #include "platform/text/cp1252.h"
 
 namespace kelo::macro {
@@ -44,6 +54,48 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 }  // namespace
+
+bool ReadMacroFile(const std::string& path, std::string* data, std::string* error) {
+  const int fd = platform::OpenRegularFile(path, O_RDONLY);
+  if (fd < 0) {
+    *error = errno == EINVAL ? "it is not a regular file" : std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) > kMaxMacroFileBytes) {
+    ::close(fd);
+    *error =
+        "it is larger than the longest macro (" + std::to_string(kMaxMacroFileBytes) + " bytes)";
+    return false;
+  }
+  std::string out(static_cast<size_t>(st.st_size), '\0');
+  size_t got = 0;
+  // The size may change while reading: never more than the limit.
+  for (;;) {
+    if (got == out.size()) {
+      if (out.size() > kMaxMacroFileBytes) break;
+      out.resize(std::min(out.size() + 65536, kMaxMacroFileBytes + 1));
+    }
+    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (got > kMaxMacroFileBytes) {
+    *error =
+        "it is larger than the longest macro (" + std::to_string(kMaxMacroFileBytes) + " bytes)";
+    return false;
+  }
+  out.resize(got);
+  *data = std::move(out);
+  return true;
+}
 
 bool ParseMacroText(std::string_view data, std::vector<std::string>* lines, std::string* error,
                     size_t max_lines) {

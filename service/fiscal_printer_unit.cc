@@ -115,7 +115,7 @@ void CFiscalPrinterUnit::ClearResult() {
 void CFiscalPrinterUnit::verifyOpened() {
   if (GetState() != OPOS_S_CLOSED) return;
   trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::verifyOpened fails (OPOS_E_CLOSED)\n");
-  Fail(OPOS_E_CLOSED, 0, std::string());
+  Fail(OPOS_E_CLOSED, 0, "The service is not open (OpenService first)");
 }
 
 void CFiscalPrinterUnit::verifyOpenedClaimed() {
@@ -123,7 +123,7 @@ void CFiscalPrinterUnit::verifyOpenedClaimed() {
   if (claimed()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyOpenedClaimed fails (OPOS_E_NOTCLAIMED)\n");
-  Fail(OPOS_E_NOTCLAIMED, 0, std::string());
+  Fail(OPOS_E_NOTCLAIMED, 0, "The device is not claimed (ClaimDevice first)");
 }
 
 void CFiscalPrinterUnit::verifyOpenedClaimedEnabled() {
@@ -131,7 +131,7 @@ void CFiscalPrinterUnit::verifyOpenedClaimedEnabled() {
   if (device_enabled()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyOpenedClaimedEnabled fails (OPOS_E_DISABLED)\n");
-  Fail(OPOS_E_DISABLED, 0, std::string());
+  Fail(OPOS_E_DISABLED, 0, "The device is not enabled (set DeviceEnabled first)");
 }
 
 void CFiscalPrinterUnit::verifyPrinterState(int32_t a, int32_t b, int32_t c) {

@@ -30,6 +30,7 @@
 #include "device/unit_host.h"
 #include "platform/automation/dispatch.h"
 #include "platform/os/clock.h"
+#include "service/argument_text.h"
 #include "service/claim_lock.h"
 #include "service/event_delivery.h"
 #include "service/opos_exception.h"
@@ -263,6 +264,10 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   int32_t RefuseNotSupported(std::string_view name, const std::string* entry_line = nullptr);
   void SetResult(int32_t code, int32_t extended, std::string text);
   void ClearResult();
+  // Before a method runs: traces what its text arguments lost on conversion and refuses the
+  // call (through the calling frame) for malformed UTF-8 (106) or, with the StrictText key,
+  // for a character that could not be printed as given (114/215). 0 when the method may run.
+  int32_t CheckTextArguments(std::string_view method, const std::vector<TextArgumentNote>& notes);
 
  private:
   // A ClaimDevice in progress: counted from its start to its end, so that ReleaseDevice and
@@ -289,6 +294,10 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
 
   // Claim steps.
   int32_t OpenSerialPort();  // 0 or the port's failure code
+  // After a failed OpenSerialPort: 107 naming the path and the reason (missing, no
+  // permission, not a terminal, unsupported speed), or 102 when another program holds it;
+  // traced with the system's text.
+  device::DeviceResult PortOpenFailure();
   void CloseSerialPort();
   // Access group, then capability gate of a property read or write. On refusal fills the
   // result fields and returns false.

@@ -3,11 +3,53 @@
 #include <climits>
 #include <cstdio>
 
+#include "service/opos_codes.h"
+#include "service/opos_exception.h"
+
 namespace kelo::service {
 
-int32_t CurrencyToHundredths(int64_t currency_raw) {
-  // Division truncates toward zero; the low 32 bits are kept as the printer takes them.
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(currency_raw / 100)));
+int64_t CurrencyToHundredths(int64_t currency_raw) {
+  const int64_t whole = currency_raw / 100;  // truncated toward zero
+  const int64_t rest = currency_raw % 100;   // same sign as currency_raw
+  if (rest >= 50) return whole + 1;
+  if (rest <= -50) return whole - 1;
+  return whole;
+}
+
+namespace {
+
+int64_t CheckedHundredths(int64_t currency_raw) {
+  const int64_t hundredths = CurrencyToHundredths(currency_raw);
+  if (hundredths < kMinAmountHundredths || hundredths > kMaxAmountHundredths) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "The amount %lld.%04lld is beyond what the printer takes (at most %lld.%02lld "
+                  "in either direction); nothing was sent",
+                  static_cast<long long>(currency_raw / 10000),
+                  static_cast<long long>((currency_raw < 0 ? -currency_raw : currency_raw) % 10000),
+                  static_cast<long long>(kMaxAmountHundredths / 100),
+                  static_cast<long long>(kMaxAmountHundredths % 100));
+    throw COposException(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_ITEM_AMOUNT, text);
+  }
+  return hundredths;
+}
+
+}  // namespace
+
+ParamText& ParamText::Amount(int64_t currency_raw) {
+  return Number(CheckedHundredths(currency_raw));
+}
+
+ParamText& ParamText::LastAmount(int64_t currency_raw) {
+  return LastNumber(CheckedHundredths(currency_raw));
+}
+
+void ParamText::AppendText(std::string_view text) {
+  const size_t start = text_.size();
+  text_ += text;
+  for (size_t i = start; i < text_.size(); ++i) {
+    if (text_[i] == kParamSeparator) text_[i] = '?';
+  }
 }
 
 ParamText& ParamText::Number(int64_t value) {
@@ -17,7 +59,7 @@ ParamText& ParamText::Number(int64_t value) {
 }
 
 ParamText& ParamText::Text(std::string_view text) {
-  text_ += text;
+  AppendText(text);
   text_ += kParamSeparator;
   return *this;
 }
@@ -28,7 +70,7 @@ ParamText& ParamText::LastNumber(int64_t value) {
 }
 
 ParamText& ParamText::LastText(std::string_view text) {
-  text_ += text;
+  AppendText(text);
   return *this;
 }
 
@@ -110,23 +152,25 @@ std::string OposDateFromFields(std::string_view fields) {
   return out;
 }
 
-int32_t DecimalTimes100(std::string_view text) {
+std::optional<int32_t> DecimalTimes100(std::string_view text) {
   size_t pos = 0;
   bool negative = false;
   const int64_t neg_whole = ParseLeading(text, &pos, &negative);
-  int64_t cents = 0;
+  // A whole part far beyond the 32-bit range has no value (and could not be scaled).
+  if (neg_whole < -100000000000LL) return std::nullopt;
+  int64_t thousandths = 0;
   if (pos < text.size() && text[pos] == '.') {
-    // Two decimals count; a missing one is 0 and further ones are truncated away.
+    // Three decimals count (the third for rounding); a missing one is 0.
     bool digits = true;
-    for (size_t k = 0, i = pos + 1; k < 2; ++k, ++i) {
+    for (size_t k = 0, i = pos + 1; k < 3; ++k, ++i) {
       digits = digits && i < text.size() && text[i] >= '0' && text[i] <= '9';
-      cents = cents * 10 + (digits ? text[i] - '0' : 0);
+      thousandths = thousandths * 10 + (digits ? text[i] - '0' : 0);
     }
   }
-  // A whole part far beyond the 32-bit range clamps before it could overflow.
-  const int64_t neg_total = neg_whole < -100000000000LL ? INT64_MIN : neg_whole * 100 - cents;
-  if (negative) return Clamp32(neg_total);
-  return neg_total == INT64_MIN ? INT32_MAX : Clamp32(-neg_total);
+  const int64_t magnitude = -neg_whole * 100 + (thousandths + 5) / 10;
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
 }
 
 }  // namespace kelo::service

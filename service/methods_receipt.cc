@@ -82,8 +82,9 @@ int32_t CFiscalPrinterUnit::printRecItem(const std::string& description, int64_t
                                          const std::string& unit_name) {
   // The amounts are traced in hundredths, as the printer receives them.
   char head[128];
-  std::snprintf(head, sizeof head, ", %d, %d, %d, %d, ", CurrencyToHundredths(price), quantity,
-                vat_info, CurrencyToHundredths(unit_price));
+  std::snprintf(head, sizeof head, ", %lld, %d, %d, %lld, ",
+                static_cast<long long>(CurrencyToHundredths(price)), quantity, vat_info,
+                static_cast<long long>(CurrencyToHundredths(unit_price)));
   const std::string entry =
       "+CFiscalPrinterUnit::printRecItem(" + description + head + unit_name + ";\n";
   return RunMethod(
@@ -251,7 +252,7 @@ int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& description, int6
     RequireCapability(pidx::CapAmountNotPaid, "CapAmountNotPaid is false");
     // Ends without a separator after the amount, as printRecRefund does.
     RunOutput(&DeviceOperations::DoPrintRecNotPaid,
-              ParamText().Text(description).LastNumber(CurrencyToHundredths(amount)).str());
+              ParamText().Text(description).LastAmount(amount).str());
   });
 }
 

@@ -66,7 +66,13 @@ int32_t CFiscalPrinterUnit::setVatValue(int32_t vat_id, const std::string& vat_v
     if (vat_id < 1 || vat_id > GetNumberProperty(pidx::NumVatRates)) {
       Fail(OPOS_E_ILLEGAL, 0, "vatID is out of range");
     }
-    SetVatTableEntry(vat_id, DecimalTimes100(vat_value));
+    const std::optional<int32_t> rate = DecimalTimes100(vat_value);
+    if (!rate) {
+      Fail(OPOS_E_ILLEGAL, 0,
+           "vatValue \"" + vat_value.substr(0, 40) +
+               "\" is beyond what the printer takes (at most 21474836.47); nothing was stored");
+    }
+    SetVatTableEntry(vat_id, *rate);
   });
 }
 

@@ -25,6 +25,7 @@ inline constexpr int32_t OPOS_E_DEPRECATED = 115;
 
 // FiscalPrinter extended codes produced by the service object itself.
 inline constexpr int32_t OPOS_EFPTR_WRONG_STATE = 207;
+inline constexpr int32_t OPOS_EFPTR_BAD_ITEM_AMOUNT = 214;
 inline constexpr int32_t OPOS_EFPTR_BAD_ITEM_DESCRIPTION = 215;
 inline constexpr int32_t OPOS_EFPTR_BAD_VAT = 217;
 

@@ -1,5 +1,7 @@
 #include "service/trace_log.h"
 
+#include "platform/os/safe_file.h"
+
 #include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -61,7 +63,8 @@ void Emit(const timeval& now, std::string_view message) {
   std::lock_guard<std::mutex> lock(g_file_mutex);
   if (g_fd < 0) {
     if (g_file_name.empty()) return;
-    g_fd = ::open(g_file_name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Never through a symbolic link, never blocking on a FIFO: only a regular file is used.
+    g_fd = platform::OpenRegularFile(g_file_name, O_WRONLY | O_CREAT | O_APPEND);
     if (g_fd < 0) return;  // tried again at the next line
   }
   WriteAll(g_fd, line);

@@ -130,12 +130,14 @@ bool ReadUnitConfig(const platform::RegistryData& data, const std::string& key_p
   std::string port;
   if (ReadString(*key, "Port", &port)) {
     config->port = PortNameFromConfig(port);
+    config->port_configured = true;
   }
   ReadNumber(*key, "BaudRate", &config->baud_rate);
   ReadNumber(*key, "PollingTime", &config->polling_time);
   ReadNumber(*key, "PollingTimeAfterSyncCmd", &config->polling_time_after_sync_cmd);
   ReadNumber(*key, "PollingTimeAfterAsyncQueue", &config->polling_time_after_async_queue);
   ReadNumber(*key, "LogEnabled", &config->log_enabled);
+  ReadNumber(*key, "StrictText", &config->strict_text);
   std::string log_path;
   if (ReadString(*key, "LogPath", &log_path)) config->log_path = log_path;
   return true;

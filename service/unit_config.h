@@ -10,7 +10,8 @@
 namespace kelo::service {
 
 struct UnitConfig {
-  std::string port = "COM1";  // Windows-1252, at most 259 characters
+  std::string port = "COM1";     // Windows-1252, at most 259 characters
+  bool port_configured = false;  // false: "Port" missing or unreadable, the default is used
   uint32_t baud_rate = 19200;
   uint32_t polling_time = 1000;
   uint32_t polling_time_after_sync_cmd = 100;
@@ -18,6 +19,9 @@ struct UnitConfig {
   uint32_t log_enabled = 1;
   uint32_t level_mask = 0xFFFFFFFFu;  // not read from the key
   std::string log_path;               // Windows-1252, at most 259 characters
+  // Non-zero: a text argument with a character the printer cannot print is refused
+  // (114/215) instead of printed with the character folded or replaced.
+  uint32_t strict_text = 0;
 };
 
 // "SOFTWARE\OLEforRetail\ServiceOPOS\FiscalPrinter\<device name>" when the class is

@@ -126,8 +126,9 @@ class Args {
   std::string Text(size_t i) {
     std::string v;
     Check(args_[i].ToText(&v));
-    return platform::Utf8ToCp1252(v);
+    return ConvertTextArgument(v, i, &text_notes_);
   }
+  const std::vector<TextArgumentNote>& text_notes() const { return text_notes_; }
   automation::IDispatch* Dispatch(size_t i) {
     if (args_[i].type() == VarType::Empty) return nullptr;
     Check(args_[i].ToDispatch(&dispatch_));
@@ -143,6 +144,7 @@ class Args {
   std::span<Variant> args_;
   HRESULT hr_ = automation::S_OK;
   automation::ComPtr<automation::IDispatch> dispatch_;
+  std::vector<TextArgumentNote> text_notes_;
 };
 
 // A long by reference: the caller's elements (never beyond their count), or one scratch
@@ -214,7 +216,9 @@ HRESULT CFiscalPrinterUnit::Invoke(automation::DispId id, automation::InvokeKind
   Args a(args);
   std::optional<int32_t> rc;  // the long result of the methods that have one
   auto run = [&](auto&& call) {
-    if (a.ok()) rc = call();
+    if (!a.ok()) return;
+    rc = a.text_notes().empty() ? 0 : CheckTextArguments(MethodTable()[id - 1], a.text_notes());
+    if (*rc == 0) rc = call();
   };
 
   switch (id) {

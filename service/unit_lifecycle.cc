@@ -162,8 +162,9 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
           fail_cancelled();
         }
         if (OpenSerialPort() != 0) {
+          const device::DeviceResult failure = PortOpenFailure();
           claim_lock_.Release();
-          Fail(OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
+          Fail(failure);
         }
         AttachPort();
         const device::DeviceResult connected = Connect(timeout);

@@ -103,8 +103,9 @@ TEST_F(DeviceUnitTest, SyncCallRunsOnTheWorkerAndReturnsItsResult) {
   EXPECT_TRUE(unit_->RunDeviceOpSync(&DeviceOperations::DoPrintRecItem, kItem, out, 1).ok());
   EXPECT_NE(device_->last_thread(), std::this_thread::get_id());
   device_->FailOnce("SellItem", 104);
-  EXPECT_EQ(unit_->RunDeviceOpSync(&DeviceOperations::DoPrintRecItem, kItem, out, 2),
-            (DeviceResult{106, 0, ""}));
+  EXPECT_EQ(
+      unit_->RunDeviceOpSync(&DeviceOperations::DoPrintRecItem, kItem, out, 2),
+      (DeviceResult{106, 0, "The printer refused the command in its present state (reply 83h)"}));
   // A failing synchronous call raises no error event.
   EXPECT_TRUE(host_.EventsOf('E').empty());
   host_.SetNumberProperty(PIDX_PrinterState, FPTR_PS_MONITOR);

@@ -261,10 +261,10 @@ TEST_F(DirectIOSimTest, TwoReportsInARowAndTheRequestedReport) {
 }
 
 TEST_F(DirectIOSimTest, ReportFailuresRemoveTheTemporaryFileAndSayWhy) {
-  // The printer refuses an unknown report number: 106, nothing written.
+  // The printer refuses an unknown report number: 106 naming its answer, nothing written.
   const std::string dest = dir_ + "/r.txt";
   EXPECT_EQ(Sync(&DeviceOperations::DoReportRequest, Fields({"1", dest, "77"})),
-            (DeviceResult{106, 0, ""}));
+            (DeviceResult{106, 0, "The printer rejected the command's data (reply 84h)"}));
   EXPECT_FALSE(fs::exists(dest));
   EXPECT_TRUE(TempEmpty());
   EXPECT_EQ(PrinterState(), FPTR_PS_MONITOR);

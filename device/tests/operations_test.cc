@@ -57,7 +57,9 @@ TEST_F(OperationsTest, BeginSalesReceiptPrintsHeaderOnlyWhenAsked) {
   device_.ClearLog();
   host_.SetStringProperty(PIDX_AdditionalHeader, "kept?");
   device_.FailOnce("OpenReceipt", 104);
-  EXPECT_EQ(Run(&DeviceOperations::DoBeginFiscalReceipt, "0\x1f"), (DeviceResult{106, 0, ""}));
+  EXPECT_EQ(
+      Run(&DeviceOperations::DoBeginFiscalReceipt, "0\x1f"),
+      (DeviceResult{106, 0, "The printer refused the command in its present state (reply 83h)"}));
   EXPECT_EQ(device_.Log(), V{"OpenReceipt|"});
   EXPECT_EQ(PrinterState(), FPTR_PS_MONITOR);
   EXPECT_EQ(host_.GetStringProperty(PIDX_AdditionalHeader), "kept?");

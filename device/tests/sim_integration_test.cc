@@ -202,7 +202,7 @@ TEST_F(SimulatorTest, FailingQueuedCommandThenRetryClearAndContinue) {
   host_.QueueErrorResponse(OPOS_ER_RETRY);
   queue(3);
   ASSERT_TRUE(host_.WaitEvents('O', 3));
-  EXPECT_EQ(host_.EventsOf('E'), std::vector<int32_t>{106});
+  EXPECT_EQ(host_.EventsOf('E'), std::vector<int32_t>{114});  // 114/203: receipt paper out
   EXPECT_EQ(host_.GetNumberProperty(PIDX_ErrorOutID), output_id_ - 2);
   EXPECT_EQ(host_.GetNumberProperty(PIDX_ErrorLevel), FPTR_EL_RECOVERABLE);
   EXPECT_EQ(host_.state_at_error(), OPOS_S_ERROR);

@@ -2,6 +2,7 @@
 // sequences, parameter texts, payment descriptions and the configuration record.
 #include <gtest/gtest.h>
 
+#include "device/device_operations.h"
 #include "device/device_status_block.h"
 #include "device/fiscal_device.h"
 #include "device/line_composer.h"
@@ -207,6 +208,40 @@ TEST(ConfigRecord, BuiltFromTheInformationRecords) {
   EXPECT_EQ(r.display_image_height, (std::array<int32_t, 2>{64, 32}));
   info1[11] = -5;
   EXPECT_TRUE(MakeConfigRecord(info1, {}, "").payment_line_names.empty());
+}
+
+TEST(MapDeviceResultTest, RefusalsTakeTheCauseTheStatusBlockShowsAndAlwaysAText) {
+  auto with_word = [](int word) {
+    DeviceStatusBlock b;
+    b.words[static_cast<size_t>(word)] = 1;
+    return b;
+  };
+  const DeviceStatusBlock none;
+  EXPECT_EQ(DeviceOperations::MapDeviceResult(0, none), (DeviceResult{}));
+  const struct {
+    int word;
+    int32_t extended;
+  } causes[] = {{DeviceStatusBlock::kCoverOpen, 201},
+                {DeviceStatusBlock::kJournalEmpty, 202},
+                {DeviceStatusBlock::kReceiptEmpty, 203},
+                {13, 208}};
+  for (const auto& c : causes) {
+    for (int32_t refusal : {link::LINK_E_REPLY83, link::LINK_E_REPLY84}) {
+      const DeviceResult r = DeviceOperations::MapDeviceResult(refusal, with_word(c.word));
+      EXPECT_EQ(r.code, 114);
+      EXPECT_EQ(r.extended, c.extended);
+      EXPECT_FALSE(r.text.empty());
+    }
+  }
+  // A cover open does not explain a time-out; no known cause gives 106 naming the answer.
+  for (int32_t failure : {link::LINK_E_REPLY83, link::LINK_E_REPLY84, link::LINK_E_TIMEOUT,
+                          link::LINK_E_CHECK, link::LINK_E_PROTOCOL, 999}) {
+    const DeviceResult r = DeviceOperations::MapDeviceResult(
+        failure, failure == link::LINK_E_TIMEOUT ? with_word(23) : none);
+    EXPECT_EQ(r.code, 106);
+    EXPECT_EQ(r.extended, 0);
+    EXPECT_FALSE(r.text.empty()) << failure;
+  }
 }
 
 }  // namespace

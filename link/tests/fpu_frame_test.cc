@@ -140,6 +140,17 @@ TEST(Payload, AppendThatDoesNotFitIsRefusedWhole) {
   EXPECT_EQ(c.payload_length(), kMaxPayload);
 }
 
+TEST(Payload, ATextHoldingTheSeparatorIsRefusedNotSplit) {
+  FpuCommand c;
+  ASSERT_EQ(c.AppendText("Apple"), LINK_OK);
+  EXPECT_EQ(c.AppendText("x\x1F"
+                         "99900"),
+            LINK_E_PROTOCOL);
+  EXPECT_EQ(c.AppendChar('\x1F'), LINK_E_PROTOCOL);
+  EXPECT_EQ(c.payload_length(), 5u);
+  EXPECT_EQ(c.SplitPayload().size(), 1u);
+}
+
 TEST(Payload, SplitKeepsEmptyFieldsAndCapsTheCount) {
   EXPECT_TRUE(SplitFields("").empty());
   EXPECT_EQ(SplitFields("a\x1F\x1F"

@@ -240,6 +240,17 @@ TEST_F(MacroEngineTest, SaveAndLoadRoundTrip) {
   EXPECT_EQ(engine.LoadFromFile((fake.dir / "big.oposcmd").string()), 111);
   EXPECT_EQ(engine.lines(), saved);
   EXPECT_NE(log.Text().find("was not loaded: more than 10001 lines"), std::string::npos);
+  // A device without end and a file beyond the longest macro are refused before reading.
+  EXPECT_EQ(engine.LoadFromFile("/dev/zero"), 111);
+  EXPECT_NE(log.Text().find("/dev/zero: it is not a regular file"), std::string::npos);
+  {
+    std::ofstream huge(fake.dir / "huge.oposcmd", std::ios::binary);
+    huge.seekp(static_cast<std::streamoff>(kMaxMacroFileBytes));
+    huge << 'x';  // sparse: nothing of that size is written or read
+  }
+  EXPECT_EQ(engine.LoadFromFile((fake.dir / "huge.oposcmd").string()), 111);
+  EXPECT_NE(log.Text().find("larger than the longest macro"), std::string::npos);
+  EXPECT_EQ(engine.lines(), saved);
 
   EXPECT_EQ(engine.LoadFromFile(""), 111);
   EXPECT_EQ(engine.count(), 0);

@@ -1,5 +1,7 @@
 #include "platform/os/debug_output.h"
 
+#include "platform/os/safe_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,7 +55,8 @@ void DebugOutput(std::string_view text) {
       sink.fd = -1;
       sink.file_name = name;
       if (!name.empty() && name != "-") {
-        sink.fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        // A regular file only: no symbolic link followed, no FIFO blocked on.
+        sink.fd = OpenRegularFile(name, O_WRONLY | O_APPEND | O_CREAT);
       }
     }
     if (name == "-") {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <unordered_map>
 
 namespace kelo::platform {
 namespace {
@@ -32,6 +33,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   }
   return true;
+}
+
+std::string LowerCopy(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
 }
 
 bool IsBlank(char c) {
@@ -291,6 +298,11 @@ bool RegistryData::Parse(std::string_view text, std::string* error) {
   size_t line_no = 0;
   bool seen_header = false;
   RegKey* current = nullptr;
+  // Indexes by lower-case name, so that loading stays linear however many keys and values
+  // the file holds (a key or value named twice still ends as one, with the last value).
+  std::unordered_map<std::string, size_t> key_index;
+  std::vector<std::unordered_map<std::string, size_t>> value_index;
+  size_t current_index = 0;
   auto fail = [&](const std::string& what) {
     if (error) *error = "line " + std::to_string(line_no) + ": " + what;
     return false;
@@ -316,14 +328,13 @@ bool RegistryData::Parse(std::string_view text, std::string* error) {
       std::string_view path = line.substr(1, line.size() - 2);
       if (path.empty()) return fail("empty key path");
       if (path.front() == '-') return fail("key deletion entries are not supported");
-      current = nullptr;
-      for (RegKey& k : keys) {
-        if (EqualsNoCase(k.path, path)) current = &k;
-      }
-      if (!current) {
+      const auto [it, added] = key_index.try_emplace(LowerCopy(path), keys.size());
+      if (added) {
         keys.push_back(RegKey{std::string(path), {}});
-        current = &keys.back();
+        value_index.emplace_back();
       }
+      current_index = it->second;
+      current = &keys[current_index];
       continue;
     }
 
@@ -344,7 +355,13 @@ bool RegistryData::Parse(std::string_view text, std::string* error) {
     RegValue value;
     std::string err = ParseData(rest, &value);
     if (!err.empty()) return fail(err);
-    current->Set(name, std::move(value));
+    const auto [it, added] =
+        value_index[current_index].try_emplace(LowerCopy(name), current->values.size());
+    if (added) {
+      current->values.emplace_back(std::move(name), std::move(value));
+    } else {
+      current->values[it->second].second = std::move(value);  // keeps the first spelling
+    }
   }
   keys_ = std::move(keys);
   return true;

@@ -49,5 +49,27 @@ TEST(Cp1252Test, MalformedUtf8BytesBecomeQuestionMarks) {
             "??ok");
 }
 
+TEST(Cp1252Test, LatinLettersWithoutAWindows1252FormFoldToTheirBaseLetterAndAreNamed) {
+  // ł ő ș Ğ: Polish, Hungarian, Romanian, Turkish; then a rupee sign that has no base letter.
+  const Cp1252Text t =
+      ConvertUtf8ToCp1252("\xC5\x82\xC5\x91\xC8\x99\xC4\x9E \xE2\x82\xB9 \xC3\xA9");
+  ASSERT_TRUE(t.valid_utf8);
+  EXPECT_EQ(t.text, "losG ? \xE9");  // é exists in Windows-1252 and is kept
+  EXPECT_EQ(DescribeReplacements(t.replaced),
+            "U+0142 'l', U+0151 'o', U+0219 's', U+011E 'G', U+20B9 '?'");
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x81\xC3\xB3"
+                         "d\xC5\xBA"),
+            "L\xF3"
+            "dz");  // Łódź
+  EXPECT_TRUE(ConvertUtf8ToCp1252("plain \xE2\x82\xAC").replaced.empty());
+}
+
+TEST(Cp1252Test, StrictConversionRefusesMalformedUtf8AndSaysWhere) {
+  const Cp1252Text t = ConvertUtf8ToCp1252("ab\xC3(");
+  EXPECT_FALSE(t.valid_utf8);
+  EXPECT_EQ(t.invalid_offset, 2u);
+  EXPECT_TRUE(t.text.empty());
+}
+
 }  // namespace
 }  // namespace kelo::platform

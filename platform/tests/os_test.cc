@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include "platform/os/safe_file.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -121,6 +126,34 @@ TEST(DebugOutputTest, HookAndFileSinkReceiveEveryTextWhole) {
   }
   EXPECT_EQ(lines, 100);
   std::filesystem::remove(file);
+}
+
+TEST(SafeFileTest, OnlyARegularFileIsOpenedNeverALinkOrAFifo) {
+  char tmpl[] = "/tmp/kelo-safe-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const std::string target = dir + "/target", link = dir + "/link", fifo = dir + "/fifo";
+  { std::ofstream(target) << "keep"; }
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  EXPECT_EQ(OpenRegularFile(link, O_WRONLY | O_APPEND), -1);
+  EXPECT_EQ(errno, ELOOP);
+  // No reader on the FIFO: a plain open would wait forever.
+  for (int flags : {O_WRONLY | O_APPEND | O_CREAT, O_RDONLY}) {
+    EXPECT_EQ(OpenRegularFile(fifo, flags), -1);
+    EXPECT_TRUE(errno == EINVAL || errno == ENXIO) << errno;  // ENXIO: no reader, not waited for
+  }
+  EXPECT_EQ(OpenRegularFile(dir, O_RDONLY), -1);
+  const int fd = OpenRegularFile(dir + "/new", O_WRONLY | O_CREAT | O_APPEND);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  ::close(fd);
+  std::ifstream in(target);
+  std::string kept;
+  in >> kept;
+  EXPECT_EQ(kept, "keep");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

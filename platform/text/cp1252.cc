@@ -1,6 +1,7 @@
 #include "platform/text/cp1252.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace kelo::platform {
 namespace {
@@ -20,6 +21,53 @@ int ToCp1252(char32_t cp) {
     if (kHigh[i] == cp) return 0x80 + i;
   }
   return -1;
+}
+
+// Base letters of Latin Extended-A (U+0100..U+017F); '?' where there is no single base letter
+// (ligatures, eng) and where Windows-1252 has the letter itself (never looked up).
+constexpr std::string_view kLatinExtendedA =
+    "AaAaAa"
+    "CcCcCcCc"
+    "DdDd"
+    "EeEeEeEeEe"
+    "GgGgGgGg"
+    "HhHh"
+    "IiIiIiIiIi"
+    "??"
+    "Jj"
+    "Kkk"
+    "LlLlLlLlLl"
+    "NnNnNnn??"
+    "OoOoOo"
+    "??"
+    "RrRrRr"
+    "SsSsSsSs"
+    "TtTtTt"
+    "UuUuUuUuUuUu"
+    "Ww"
+    "YyY"
+    "ZzZzZz"
+    "s";
+static_assert(kLatinExtendedA.size() == 0x80, "one entry per code point U+0100..U+017F");
+
+// Latin Extended-B letters in use in European languages: pinyin/Romanian vowels and the
+// Romanian comma-below letters.
+struct Fold {
+  char32_t from;
+  char to;
+};
+constexpr Fold kLatinExtendedB[] = {
+    {0x01CD, 'A'}, {0x01CE, 'a'}, {0x01CF, 'I'}, {0x01D0, 'i'}, {0x01D1, 'O'}, {0x01D2, 'o'},
+    {0x01D3, 'U'}, {0x01D4, 'u'}, {0x0218, 'S'}, {0x0219, 's'}, {0x021A, 'T'}, {0x021B, 't'},
+};
+
+// The base letter of a Latin letter with no Windows-1252 form, or '?'.
+char FoldLatin(char32_t cp) {
+  if (cp >= 0x100 && cp < 0x180) return kLatinExtendedA[cp - 0x100];
+  for (const Fold& f : kLatinExtendedB) {
+    if (f.from == cp) return f.to;
+  }
+  return '?';
 }
 
 void AppendUtf8(std::string* out, char32_t cp) {
@@ -67,21 +115,57 @@ size_t DecodeOne(std::string_view s, size_t i, char32_t* cp) {
 
 }  // namespace
 
-std::string Utf8ToCp1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
+namespace {
+
+// Converts utf8; a malformed byte becomes '?' (lenient) or stops the conversion.
+Cp1252Text Convert(std::string_view utf8, bool lenient) {
+  Cp1252Text out;
+  out.text.reserve(utf8.size());
   size_t i = 0;
   while (i < utf8.size()) {
     char32_t cp = 0;
     size_t len = DecodeOne(utf8, i, &cp);
-    if (len == 0) {  // one '?' per byte that does not start a well-formed sequence
-      out.push_back('?');
+    if (len == 0) {
+      if (!lenient) {
+        out.text.clear();
+        out.valid_utf8 = false;
+        out.invalid_offset = i;
+        return out;
+      }
+      out.text.push_back('?');  // one '?' per byte that does not start a well-formed sequence
       ++i;
       continue;
     }
-    int byte = ToCp1252(cp);
-    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+    const int byte = ToCp1252(cp);
+    if (byte >= 0) {
+      out.text.push_back(static_cast<char>(byte));
+    } else {
+      const char written = FoldLatin(cp);
+      out.text.push_back(written);
+      out.replaced.push_back({cp, written});
+    }
     i += len;
+  }
+  return out;
+}
+
+}  // namespace
+
+Cp1252Text ConvertUtf8ToCp1252(std::string_view utf8) {
+  return Convert(utf8, false);
+}
+
+std::string Utf8ToCp1252(std::string_view utf8) {
+  return Convert(utf8, true).text;
+}
+
+std::string DescribeReplacements(const std::vector<TextReplacement>& replaced) {
+  std::string out;
+  char buf[32];
+  for (const TextReplacement& r : replaced) {
+    std::snprintf(buf, sizeof buf, "%sU+%04X '%c'", out.empty() ? "" : ", ",
+                  static_cast<unsigned>(r.code_point), r.written);
+    out += buf;
   }
   return out;
 }

@@ -194,9 +194,12 @@ TEST_F(TraceTest, OpenWritesTheBannerAndMethodLinesWithTimeStamps) {
             "CFiscalPrinterUnit::CFiscalPrinterUnit ControlObject OPOS Version: 1.11.0");
   EXPECT_EQ(messages[9], "-CFiscalPrinterUnit::OpenService => 0");
   EXPECT_EQ(messages[10], "+CFiscalPrinterUnit::ClaimDevice(0)");
-  EXPECT_EQ(messages[11], "-CFiscalPrinterUnit::ClaimDevice => 0");
-  EXPECT_EQ(messages[12], "+CFiscalPrinterUnit::GetPropertyNumber(9(State))");
-  EXPECT_EQ(messages[13], "-CFiscalPrinterUnit::GetPropertyNumber ==> 2");
+  // No Port value: the default is named on a line of its own.
+  EXPECT_EQ(messages[11],
+            "CFiscalPrinterUnit::ClaimDevice no Port value: using the default COM1 (/dev/ttyS0)");
+  EXPECT_EQ(messages[12], "-CFiscalPrinterUnit::ClaimDevice => 0");
+  EXPECT_EQ(messages[13], "+CFiscalPrinterUnit::GetPropertyNumber(9(State))");
+  EXPECT_EQ(messages[14], "-CFiscalPrinterUnit::GetPropertyNumber ==> 2");
   // The debug sink gets the messages without time stamps.
   auto debug = DebugLines();
   ASSERT_FALSE(debug.empty());

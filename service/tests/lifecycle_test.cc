@@ -1,6 +1,9 @@
 // Open, close, claim and release with their result codes, texts and open results; the guard
 // checks and the refusing common methods; the dispatch table as the control object sees it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
 
 #include <array>
 
@@ -132,12 +135,38 @@ TEST_F(UnitTest, ClaimReleaseClaimReopensThePort) {
   EXPECT_TRUE(unit_->port_open_at_connect);
 }
 
+TEST_F(UnitTest, APortThatIsNotATerminalIsRefusedWithoutAByteWritten) {
+  const std::string file = dir_.File("not-a-tty");
+  { std::ofstream(file) << "keep"; }
+  const std::string fifo = dir_.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {file, "a regular file"}, {dir_.path(), "a directory"}, {fifo, "a FIFO"}};
+  for (const auto& [path, kind] : cases) {
+    WriteDeviceKey(registry_,
+                   {{"Port", RegValue::String(path)}, {"LogEnabled", RegValue::Dword(0)}});
+    ASSERT_EQ(Open(), 0);
+    EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_NOHARDWARE);
+    EXPECT_EQ(unit_->error_string(),
+              "Port " + path + " is " + kind + ", not a terminal; nothing was written to it");
+    EXPECT_EQ(unit_->CloseService(), 0);
+  }
+  EXPECT_EQ(ReadFile(file), "keep");
+  // A speed the line cannot take is refused at claim, not silently replaced.
+  WriteDeviceKey(registry_, {{"Port", RegValue::String(pty_.path())},
+                             {"BaudRate", RegValue::Dword(12345)},
+                             {"LogEnabled", RegValue::Dword(0)}});
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_NOHARDWARE);
+  EXPECT_NE(unit_->error_string().find("BaudRate 12345"), std::string::npos);
+}
+
 TEST_F(UnitTest, ClaimOfAPortThatCannotBeOpenedReleasesTheClaim) {
   WriteDeviceKey(registry_, {{"Port", RegValue::String(dir_.File("no-such-tty"))},
                              {"LogEnabled", RegValue::Dword(0)}});
   ASSERT_EQ(Open(), 0);
   EXPECT_EQ(unit_->ClaimDevice(0), OPOS_E_NOHARDWARE);
-  EXPECT_EQ(unit_->error_string(), "Cannot open communication port");
+  EXPECT_EQ(unit_->error_string(), "Port " + dir_.File("no-such-tty") + " does not exist");
   EXPECT_EQ(unit_->connects, 0);
 
   // The claim mutex was given back: with a port that opens, the next claim at once succeeds.
@@ -205,8 +234,9 @@ TEST_F(UnitTest, CloseReleasesAClaimedDevice) {
 }
 
 TEST_F(UnitTest, GuardChecksReportInOrderClosedNotClaimedDisabled) {
+  // Every refusal says what is missing.
   EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_CLOSED);
-  EXPECT_EQ(unit_->error_string(), "");
+  EXPECT_EQ(unit_->error_string(), "The service is not open (OpenService first)");
   ASSERT_EQ(Open(), 0);
   EXPECT_EQ(unit_->ResetStatistics("x"), OPOS_E_NOTCLAIMED);
   ASSERT_EQ(unit_->ClaimDevice(0), 0);

@@ -100,13 +100,13 @@ class PrintingTest : public ::testing::Test {
   std::string Trace() { return ReadFile(dir_.File("KELOFPU.log")); }
 
   // A sales receipt of 5.99: Espresso 1.20 (VAT index 1), Cake 3.80 (department 3), Sugar
-  // 0.9999 truncated to 0.99 (default VAT); paid 1.00 by card, 1.00 by form 3, 1.00 by form
+  // 0.9940 rounded to 0.99 (default VAT); paid 1.00 by card, 1.00 by form 3, 1.00 by form
   // 0 and 2.99 in cash.
   void SalesReceipt() {
     ASSERT_EQ(unit_->beginFiscalReceipt(false), 0) << unit_->error_string();
     ASSERT_EQ(unit_->printRecItem("Espresso", Cents(120), 1000, 1, 0, ""), 0);
     ASSERT_EQ(unit_->printRecItem("Cake", Cents(380), 1000, 10003, 0, ""), 0);
-    ASSERT_EQ(unit_->printRecItem("Sugar", 9999, 1000, 0, 0, ""), 0);
+    ASSERT_EQ(unit_->printRecItem("Sugar", 9940, 1000, 0, 0, ""), 0);
     ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "2>Card"), 0);
     ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "3"), 0);
     ASSERT_EQ(unit_->printRecTotal(Cents(599), Cents(100), "0"), 0);

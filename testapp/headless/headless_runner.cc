@@ -1,7 +1,9 @@
 #include "testapp/headless/headless_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -175,6 +177,20 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     log_out = &log_file;
   }
 
+  // A log that cannot be written (a full disk, /dev/full) ends the run with a clear message
+  // and a non-zero exit, never with a lost log and exit 0.
+  auto finish = [&](int status) {
+    if (log_file.is_open()) {
+      log_file.flush();
+      if (!log_file) {
+        err << "Cannot write the log file " << options.log_file << ": " << std::strerror(errno)
+            << "\n";
+        return kUsageError;
+      }
+    }
+    return status;
+  };
+
   LogModel log;
   log.SetLineListener([log_out](const std::string& line) {
     *log_out << line << "\n" << std::flush;
@@ -203,7 +219,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     if (engine.LoadFromFile(options.file) != 0) {
       wrapper.SetRecorder(nullptr);
       err << "Cannot play " << options.file << "\n";
-      return ExitStatus(control::opos::OPOS_E_FAILURE);
+      return finish(ExitStatus(control::opos::OPOS_E_FAILURE));
     }
     engine.StartSavedMacro();
     while (engine.IsRunningMacro()) {
@@ -217,7 +233,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
       if (options.delay_ms > 0 && engine.IsRunningMacro()) clock.SleepMs(options.delay_ms);
     }
     wrapper.SetRecorder(nullptr);
-    return ExitStatus(first_failure);
+    return finish(ExitStatus(first_failure));
   }
 
   wrapper.SetResultObserver([&](const std::string&, int32_t rc) {
@@ -254,7 +270,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     first_failure = opened;
   }
   if (control.IsOpen()) session.DisableReleaseClose();
-  return ExitStatus(first_failure);
+  return finish(ExitStatus(first_failure));
 }
 
 int HeadlessMain(int argc, char** argv) {

@@ -169,6 +169,14 @@ TEST_F(HeadlessRunTest, MessageBoxesGoToStandardErrorAndTheLogToItsFile) {
   EXPECT_NE(out_.str().find("cannot read the macro file"), std::string::npos);
 }
 
+TEST_F(HeadlessRunTest, ALogThatCannotBeWrittenAndAnEndlessMacroFailClearly) {
+  EXPECT_NE(Play(kSession, {"--log", "/dev/full"}), 0);
+  EXPECT_NE(err_.str().find("Cannot write the log file /dev/full"), std::string::npos)
+      << err_.str();
+  EXPECT_EQ(Run({"--play", "/dev/zero"}), 111);
+  EXPECT_NE(out_.str().find("/dev/zero: it is not a regular file"), std::string::npos);
+}
+
 TEST_F(HeadlessRunTest, AutotestRunsBetweenOpenClaimEnableAndDisableReleaseClose) {
   EXPECT_EQ(Run({"--autotest", "NonFiscalTicket"}), 0);
   const auto calls = Calls();
