@@ -34,12 +34,12 @@ set_target_properties(kelofpu PROPERTIES
   EXPORT_NAME control
   LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/kelofpu.map)
 target_include_directories(kelofpu INTERFACE
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kelofpu>)
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kelofpu>)
 target_compile_features(kelofpu INTERFACE cxx_std_20)
 
 # The public headers: the control object, the OPOS constants, the amount type. Nothing of
 # platform/. They keep their folders under include/kelofpu/, so the includes between them
-# resolve with -I<prefix>/include/kelofpu; kelofpu/kelofpu.h includes them all.
+# resolve with -I<prefix>/include/kelofpu; <kelofpu/kelofpu.h> includes them all.
 set(KELO_PUBLIC_HEADERS
   control/fiscal_printer.h
   control/event_dispatcher.h
@@ -174,7 +174,7 @@ set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "libraries and tools\n The FiscalPrinter control object library, the service object,\n the registration tool kelofpu-reg and the printer simulator kelofpu-sim.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
   ${PROJECT_BINARY_DIR}/packaging/postinst ${PROJECT_BINARY_DIR}/packaging/prerm
-  ${PROJECT_BINARY_DIR}/packaging/postrm)
+  ${PROJECT_BINARY_DIR}/packaging/postrm ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME kelofpu-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
