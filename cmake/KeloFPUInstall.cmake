@@ -33,8 +33,12 @@ set_target_properties(kelofpu PROPERTIES
   SOVERSION ${PROJECT_VERSION_MAJOR}
   EXPORT_NAME control
   LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/kelofpu.map)
+# Installed: <kelofpu/kelofpu.h>. In a parent project (add_subdirectory) the same include
+# works from the build tree.
 target_include_directories(kelofpu INTERFACE
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kelofpu>)
+  $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kelofpu>)
 target_compile_features(kelofpu INTERFACE cxx_std_20)
 
 # The public headers: the control object, the OPOS constants, the amount type. Nothing of
