@@ -111,9 +111,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/registry.reg.sample
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${KELO_DOC_DIR}/examples/api
         COMPONENT Development)
 
-# Man pages from each program's --help and --version (help2man), when help2man is there.
+# Man pages from each program's --help and --version (help2man), when help2man is there; not
+# in sanitizer and fuzzing builds, whose programs are not for installing.
 find_program(KELO_HELP2MAN help2man)
-if(KELO_HELP2MAN)
+if(KELO_HELP2MAN AND NOT KELO_SANITIZE AND NOT KELO_FUZZ)
   set(KELO_MAN_PAGES)
   foreach(entry "kelofpu-reg|Runtime|register the KeloFPU service object and edit device keys"
                 "kelofpu-sim|Runtime|KeloFPU fiscal printer simulator on a pseudo-terminal"
