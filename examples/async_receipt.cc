@@ -50,37 +50,36 @@ int main(int argc, char** argv) {
     progress.idle = true;
     progress.changed.notify_all();
   });
-  printer.SetErrorHandler([&](int32_t result_code, int32_t extended, int32_t locus,
-                              int32_t& response) {
-    std::fprintf(stderr, "ErrorEvent: %d/%d at locus %d\n", result_code, extended, locus);
-    // Clear the queue rather than retry: the receipt will be voided below.
-    response = kelo::control::opos::OPOS_ER_CLEAR;
-    std::lock_guard lock(progress.mutex);
-    progress.error = result_code;
-    progress.changed.notify_all();
-  });
+  printer.SetErrorHandler(
+      [&](int32_t result_code, int32_t extended, int32_t locus, int32_t& response) {
+        std::fprintf(stderr, "ErrorEvent: %d/%d at locus %d\n", result_code, extended, locus);
+        // Clear the queue rather than retry: the receipt will be voided below.
+        response = kelo::control::opos::OPOS_ER_CLEAR;
+        std::lock_guard lock(progress.mutex);
+        progress.error = result_code;
+        progress.changed.notify_all();
+      });
   if (!example::OpenClaimEnable(printer, device)) return 1;
 
   // BeginFiscalReceipt and EndFiscalReceipt always run synchronously; the calls between are
   // queued while AsyncMode is true, each getting the next OutputID.
   printer.SetAsyncMode(true);
-  bool ok = Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
-            Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1000, 1, 0, ""),
-               "PrintRecItem") &&
-            Ok(printer, printer.PrintRecItem("Latte fresco", Cents(340), 2000, 1, Cents(170), "lt"),
-               "PrintRecItem") &&
-            Ok(printer, printer.PrintRecSubtotal(0), "PrintRecSubtotal") &&
-            Ok(printer, printer.PrintRecTotal(Cents(590), Cents(1000), "Contanti"),
-               "PrintRecTotal");
+  bool ok =
+      Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
+      Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1000, 1, 0, ""),
+         "PrintRecItem") &&
+      Ok(printer, printer.PrintRecItem("Latte fresco", Cents(340), 2000, 1, Cents(170), "lt"),
+         "PrintRecItem") &&
+      Ok(printer, printer.PrintRecSubtotal(0), "PrintRecSubtotal") &&
+      Ok(printer, printer.PrintRecTotal(Cents(590), Cents(1000), "Contanti"), "PrintRecTotal");
   if (ok) {
     // Ask for one FPTR_SUE_IDLE once the queue is empty (at once if it already is), and wait
     // for it or an error; a bound on the wait so that a printer that went away does not hang
     // the till.
     printer.SetFlagWhenIdle(true);
     std::unique_lock lock(progress.mutex);
-    const bool done = progress.changed.wait_for(lock, std::chrono::seconds(60), [&] {
-      return progress.idle || progress.error != 0;
-    });
+    const bool done = progress.changed.wait_for(
+        lock, std::chrono::seconds(60), [&] { return progress.idle || progress.error != 0; });
     if (!done) std::fputs("the queue was not worked off within 60 s\n", stderr);
     std::printf("%d queued calls printed\n", progress.completed);
     ok = done && progress.error == 0;

@@ -9,7 +9,9 @@
 namespace example {
 
 // Amounts are OPOS currency: the amount times 10000. Cents(120) is 1.20.
-constexpr int64_t Cents(int64_t cents) { return cents * 100; }
+constexpr int64_t Cents(int64_t cents) {
+  return cents * 100;
+}
 
 // Prints what went wrong when `result` is not 0 and answers whether the call succeeded.
 inline bool Ok(kelo::control::FiscalPrinter& printer, int32_t result, const char* what) {

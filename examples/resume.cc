@@ -16,8 +16,8 @@ namespace {
 
 // PrinterState values (UnifiedPOS FPTR_PS_*).
 constexpr int32_t kMonitor = 1;
-constexpr int32_t kFiscalReceipt = 2;       // items being sold
-constexpr int32_t kFiscalReceiptTotal = 3;  // paid in part
+constexpr int32_t kFiscalReceipt = 2;        // items being sold
+constexpr int32_t kFiscalReceiptTotal = 3;   // paid in part
 constexpr int32_t kFiscalReceiptEnding = 4;  // paid in full, not yet ended
 
 }  // namespace
