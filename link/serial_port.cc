@@ -60,6 +60,17 @@ tcflag_t SizeFlag(int32_t data_bits) {
 
 }  // namespace
 
+std::vector<uint32_t> SupportedLineSpeeds() {
+  std::vector<uint32_t> speeds;
+  for (const auto& e : kBauds) speeds.push_back(e.baud);
+  return speeds;
+}
+
+bool LineSpeedSupported(uint32_t baud) {
+  speed_t code;
+  return BaudCode(baud, &code);
+}
+
 std::string SerialDevicePath(const std::string& name) {
   std::string_view s = name;
   if (s.starts_with("\\\\.\\")) s.remove_prefix(4);

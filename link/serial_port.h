@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/os/clock.h"
 
@@ -62,6 +63,11 @@ SerialOs& LinuxSerialOs();
 // Maps a configured port name to a device path: "\\.\COMn" (and "COMn") becomes
 // /dev/ttyS(n-1); anything else is taken as a path as it stands.
 std::string SerialDevicePath(const std::string& name);
+
+// The line speeds a serial port can be set to (in ascending order); any other configured
+// speed opens the line at 38400.
+std::vector<uint32_t> SupportedLineSpeeds();
+bool LineSpeedSupported(uint32_t baud);
 
 class SerialPort {
  public:

@@ -21,8 +21,37 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC] "
-    "[--seed N]\n";
+    "Usage: kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC]\n"
+    "                   [--seed N]\n"
+    "Plays a KeloFPU fiscal printer on a fresh pseudo-terminal: frames, the command set, fiscal\n"
+    "state, paper output and injected faults. Once the line is served it prints\n"
+    "\"kelofpu-sim ready PATH -> /dev/pts/N\" and runs until SIGTERM or SIGINT.\n"
+    "\n"
+    "Options:\n"
+    "  --link PATH     required: PATH becomes a symbolic link to the pseudo-terminal (a stale\n"
+    "                  link is replaced; any other existing file is left alone, exit 2)\n"
+    "  --paper FILE    append every printed line to FILE (UTF-8)\n"
+    "  --state FILE    load the fiscal memory from FILE at start and save it while running\n"
+    "  --baud N        pace both directions as a line of N baud would (50 to 4000000)\n"
+    "  --faults SPEC   inject faults: comma-separated name=rate, rates 0 to 1 per answer;\n"
+    "                  names corrupt, drop, truncate, noise, busy, inprogress, error, cover,\n"
+    "                  nearend, paperout, and inprogress_ms=MS (hold time, default 300)\n"
+    "  --seed N        seed of the fault generator (default 1)\n"
+    "  -h, --help      show this text\n"
+    "  --version       show the version\n"
+    "\n"
+    "Environment:\n"
+    "  KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS  the printer's clock stands still at that time\n"
+    "\n"
+    "Exit status: 0 after SIGTERM or SIGINT, 2 for a bad command line, fault specification,\n"
+    "paper file or state file.\n"
+    "\n"
+    "Examples:\n"
+    "  kelofpu-sim --link /tmp/kelofpu-sim --paper /tmp/paper.txt\n"
+    "  kelofpu-sim --link /tmp/kelofpu-sim --state /tmp/fiscal.state --baud 19200\n"
+    "  kelofpu-sim --link /tmp/kelofpu-sim --faults corrupt=0.01,drop=0.01,busy=0.02 --seed 7\n"
+    "Then point a device key at it:\n"
+    "  kelofpu-reg device KeloFPU --port /tmp/kelofpu-sim\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "kelofpu-sim: %s\n%s", message.c_str(), kUsage);
@@ -48,6 +77,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::fputs("kelofpu-sim " KELO_VERSION "\n", stdout);
       return 0;
     }
     if (i + 1 >= argc) return Fail("option " + arg + " needs a value");

@@ -1,5 +1,6 @@
 // kelofpu-reg: registers the service object library in the configuration file and creates or
 // shows a FiscalPrinter device key. See RegToolUsage() for the command line.
+#include <limits.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -17,13 +18,26 @@ int RunRegister(const kelo::tools::RegToolArgs& args) {
     std::cerr << "kelofpu-reg: cannot set OPOS_REGISTRY\n";
     return kelo::tools::kExitFailed;
   }
-  kelo::automation::CreateResult r = kelo::automation::RegisterServer(args.target);
+  // With --root the library is loaded from inside DIR; the library records the path it was
+  // loaded from, which is then rewritten to the path it has once DIR is the running system.
+  const std::string load_path = args.root.empty() ? args.target : args.root + "/" + args.target;
+  kelo::automation::CreateResult r = kelo::automation::RegisterServer(load_path);
   if (kelo::automation::Failed(r.hr)) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(r.hr));
-    std::cerr << "kelofpu-reg: registering " << args.target << " failed (" << code << ")"
+    std::cerr << "kelofpu-reg: registering " << load_path << " failed (" << code << ")"
               << (r.error.empty() ? "" : ": " + r.error) << "\n";
     return kelo::tools::kExitFailed;
+  }
+  if (!args.root.empty()) {
+    char resolved[PATH_MAX];
+    std::string error;
+    if (!::realpath(load_path.c_str(), resolved) ||
+        !kelo::tools::RecordServerPath(kelo::platform::ConfigStore(), resolved, args.target,
+                                       &error)) {
+      std::cerr << "kelofpu-reg: cannot record " << args.target << ": " << error << "\n";
+      return kelo::tools::kExitFailed;
+    }
   }
   std::cout << "registered " << args.target << " in " << kelo::platform::ConfigStore::DefaultFile()
             << "\n";
@@ -45,8 +59,15 @@ int main(int argc, char** argv) {
     case RegToolArgs::Command::Help:
       std::cout << kelo::tools::RegToolUsage();
       return kelo::tools::kExitOk;
+    case RegToolArgs::Command::Version:
+      std::cout << "kelofpu-reg " KELO_VERSION "\n";
+      return kelo::tools::kExitOk;
     case RegToolArgs::Command::Register:
       return RunRegister(parsed);
+    case RegToolArgs::Command::Unregister:
+      return kelo::tools::RunUnregister(parsed, std::cout, std::cerr);
+    case RegToolArgs::Command::Class:
+      return kelo::tools::RunClass(parsed, std::cout, std::cerr);
     case RegToolArgs::Command::Device:
       return kelo::tools::RunDevice(parsed, std::cout, std::cerr);
     case RegToolArgs::Command::Show:

@@ -17,10 +17,15 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 struct RegToolArgs {
-  enum class Command { Help, Register, Device, Show };
+  enum class Command { Help, Version, Register, Unregister, Class, Device, Show };
   Command command = Command::Help;
-  std::string target;    // library path (register) or device name (device, show)
+  // Library path (register, unregister), program identifier (class) or device name (device,
+  // show).
+  std::string target;
   std::string registry;  // --registry FILE; "" = the default configuration file
+  // register --root DIR: the library is loaded from DIR/LIBRARY but registered as LIBRARY
+  // (for installing into a system image that is not yet the running system).
+  std::string root;
   // device: the values to write, in command-line order, with the types the service reads.
   std::vector<std::pair<std::string, platform::RegValue>> values;
 };
@@ -35,7 +40,21 @@ std::string RegToolUsage();
 std::string DeviceKeyPath(std::string_view name);
 
 // Creates or edits the device key: the default value "soKeloFPU.KeloFPU" plus args.values.
+// Warns on `err` (and still succeeds) when the key then has no port, or a line speed the serial
+// port cannot be set to.
 int RunDevice(const RegToolArgs& args, std::ostream& out, std::ostream& err);
+// The warnings RunDevice gives for a device key, one line each.
+std::vector<std::string> DeviceKeyWarnings(const platform::RegKey& key);
+
+// class PROGID: prints the library the program identifier is registered to; fails when it is
+// not registered.
+int RunClass(const RegToolArgs& args, std::ostream& out, std::ostream& err);
+// unregister LIBRARY: removes every class whose server is LIBRARY and the program identifiers
+// that name those classes; nothing else. Succeeds (saying so) when there is nothing to remove.
+int RunUnregister(const RegToolArgs& args, std::ostream& out, std::ostream& err);
+// After registering a library loaded as `loaded_as`, records it as `recorded_as` instead.
+bool RecordServerPath(const platform::ConfigStore& store, const std::string& loaded_as,
+                      const std::string& recorded_as, std::string* error);
 // Prints the device key in .reg form.
 int RunShow(const RegToolArgs& args, std::ostream& out, std::ostream& err);
 

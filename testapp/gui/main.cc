@@ -47,10 +47,6 @@ int main(int argc, char** argv) {
       (arg == "--screenshot" ? screenshot : panel) = argv[++i];
     } else if (arg == "--click" && i + 1 < argc) {
       clicks.push_back(argv[++i]);
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << "KeloFPUTest [--screenshot FILE.png [--panel FORM] [--click NAME]...]\n"
-                << kelo::testapp::HeadlessUsage();
-      return 0;
     } else {
       std::cerr << "KeloFPUTest: unknown argument " << arg << "\n"
                 << kelo::testapp::HeadlessUsage();

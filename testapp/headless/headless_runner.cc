@@ -74,12 +74,45 @@ std::string HeadlessUsage() {
   std::string names;
   for (const auto& t : AutoTestNames()) names += "    " + t.name + "  (" + t.caption + ")\n";
   return "Usage:\n"
+         "  KeloFPUTest [--screenshot FILE.png [--panel FORM] [--click NAME]...]\n"
          "  KeloFPUTest --play FILE.oposcmd [--log OUT] [--stop-on-error] [--delay MS]\n"
          "              [--error-response retry|clear] [--device NAME]\n"
          "  KeloFPUTest --autotest NAME [--log OUT] [--error-response retry|clear]\n"
          "              [--device NAME] [--lines N] [--repetitions R] [--async]\n"
+         "The KeloFPU fiscal printer test application. Without --play or --autotest it opens\n"
+         "its windows (when built with them and a display is available); with either it runs\n"
+         "headless, writing the log lines as the log window shows them, and exits 0 when every\n"
+         "call gave 0, else with the first failing result code (1..255).\n"
+         "\n"
+         "Headless options:\n"
+         "  --play FILE          play a macro file (.oposcmd) line by line\n"
+         "  --autotest NAME      run one of the automatic tests listed below\n"
+         "  --log OUT            write the log to OUT instead of standard output\n"
+         "  --stop-on-error      stop the macro at the first call that does not give 0\n"
+         "  --delay MS           wait MS (0..65535) between macro lines\n"
+         "  --error-response R   answer ErrorEvents with retry or clear (default clear);\n"
+         "                       message boxes become lines on standard error\n"
+         "  --device NAME        the device key to open (default KeloFPU)\n"
+         "  --lines N            lines per endurance receipt (PrintTicket, PrintTicketA)\n"
+         "  --repetitions R      endurance receipts to print (1..100000)\n"
+         "Window options:\n"
+         "  --screenshot FILE    save a picture of the main window (PNG) and quit\n"
+         "  --panel FORM         the panel to show first (for example frmMacro)\n"
+         "  --click NAME         press that button first (repeatable)\n"
+         "  -h, --help           show this text\n"
+         "  --version            show the version\n"
          "Automatic tests:\n" +
-         names;
+         names +
+         "\n"
+         "Environment:\n"
+         "  OPOS_REGISTRY        the configuration file (default /etc/opos/registry.reg)\n"
+         "\n"
+         "Examples:\n"
+         "  KeloFPUTest --autotest FullFiscalTicket\n"
+         "  KeloFPUTest --play receipt.oposcmd --log receipt.log --stop-on-error\n"
+         "  OPOS_REGISTRY=/tmp/sim.reg KeloFPUTest --autotest PrintTicket --lines 20 "
+         "--repetitions 100\n"
+         "  QT_QPA_PLATFORM=offscreen KeloFPUTest --screenshot main.png\n";
 }
 
 std::optional<HeadlessOptions> ParseHeadlessArgs(const std::vector<std::string>& args,
@@ -275,6 +308,14 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
 
 int HeadlessMain(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << HeadlessUsage();
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::cout << "KeloFPUTest " KELO_VERSION "\n";
+    return 0;
+  }
   std::string error;
   const std::optional<HeadlessOptions> options = ParseHeadlessArgs(args, &error);
   if (!options) {

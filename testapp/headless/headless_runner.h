@@ -52,9 +52,10 @@ std::optional<HeadlessOptions> ParseHeadlessArgs(const std::vector<std::string>&
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err);
 
 // The entry both programs call first: -1 when the arguments ask for no headless mode (the
-// window program then starts normally), else the exit status.
+// window program then starts normally), else the exit status. Answers --help and --version.
 int HeadlessMain(int argc, char** argv);
 
+// The complete command line of KeloFPUTest (both programs), with examples.
 std::string HeadlessUsage();
 
 }  // namespace kelo::testapp

@@ -121,5 +121,73 @@ TEST(RegToolTest, DeviceCreatesThenEditsTheKeyAndShowPrintsIt) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(RegToolTest, DeviceKeyWarningsNameAMissingPortAndALineSpeedThePortCannotTake) {
+  platform::RegKey key;
+  key.Set("", RegValue::String("soKeloFPU.KeloFPU"));
+  key.Set("BaudRate", RegValue::Dword(12345));
+  std::vector<std::string> w = DeviceKeyWarnings(key);
+  ASSERT_EQ(w.size(), 2u);
+  EXPECT_NE(w[0].find("no port"), std::string::npos);
+  EXPECT_NE(w[1].find("12345"), std::string::npos);
+  key.Set("Port", RegValue::String("/dev/ttyUSB0"));
+  key.Set("BaudRate", RegValue::Dword(19200));
+  EXPECT_TRUE(DeviceKeyWarnings(key).empty());
+  // A serial device server has no line speed of its own to set.
+  key.Set("Port", RegValue::String("tcp:10.0.0.5:9100"));
+  key.Set("BaudRate", RegValue::Dword(12345));
+  EXPECT_TRUE(DeviceKeyWarnings(key).empty());
+}
+
+// What a package adds and takes back: unregister removes the classes served by its library
+// (and their program identifiers), nothing registered to another library, no device key.
+TEST(RegToolTest, UnregisterTakesBackOnlyTheClassesOfThatLibrary) {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "kelo-regtool-XXXXXX").string();
+  std::string dir = ::mkdtemp(tmpl.data());
+  platform::ConfigStore store(dir + "/registry.reg");
+  std::string error;
+  auto add_class = [](platform::RegistryData& d, const std::string& progid,
+                      const std::string& clsid, const std::string& lib) {
+    d.CreateKey("HKEY_CLASSES_ROOT\\" + progid + "\\CLSID").Set("", RegValue::String(clsid));
+    d.CreateKey("HKEY_CLASSES_ROOT\\CLSID\\" + clsid + "\\InprocServer32")
+        .Set("", RegValue::String(lib));
+    d.CreateKey("HKEY_CLASSES_ROOT\\CLSID\\" + clsid + "\\ProgID")
+        .Set("", RegValue::String(progid));
+  };
+  ASSERT_TRUE(store.Update(
+      [&](platform::RegistryData& d) {
+        add_class(d, "soKeloFPU.KeloFPU", "{1}", "/loaded/from/root/libsoKeloFpu.so");
+        add_class(d, "Other.Thing", "{2}", "/opt/other/libother.so");
+        d.CreateKey(DeviceKeyPath("KeloFPU")).Set("Port", RegValue::String("/dev/ttyUSB0"));
+      },
+      &error))
+      << error;
+  // --root: the path the library was loaded from is recorded as its installed path.
+  ASSERT_TRUE(RecordServerPath(store, "/loaded/from/root/libsoKeloFpu.so",
+                               "/usr/lib/kelofpu/libsoKeloFpu.so", &error));
+  RegToolArgs a;
+  ASSERT_TRUE(
+      ParseRegToolArgs({"class", "sokelofpu.kelofpu", "--registry", store.file()}, &a, &error));
+  std::ostringstream out, err;
+  EXPECT_EQ(RunClass(a, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "/usr/lib/kelofpu/libsoKeloFpu.so\n");
+
+  ASSERT_TRUE(ParseRegToolArgs(
+      {"unregister", "/usr/lib/kelofpu/libsoKeloFpu.so", "--registry", store.file()}, &a, &error));
+  EXPECT_EQ(RunUnregister(a, out, err), kExitOk) << err.str();
+  platform::RegistryData d;
+  ASSERT_TRUE(store.Load(&d, &error));
+  EXPECT_EQ(d.FindKey("HKEY_CLASSES_ROOT\\soKeloFPU.KeloFPU\\CLSID"), nullptr);
+  EXPECT_EQ(d.FindKey("HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32"), nullptr);
+  EXPECT_EQ(d.FindKey("HKEY_CLASSES_ROOT\\CLSID\\{1}\\ProgID"), nullptr);
+  EXPECT_NE(d.FindKey("HKEY_CLASSES_ROOT\\Other.Thing\\CLSID"), nullptr);
+  EXPECT_NE(d.FindKey("HKEY_CLASSES_ROOT\\CLSID\\{2}\\InprocServer32"), nullptr);
+  EXPECT_NE(d.FindKey(DeviceKeyPath("KeloFPU")), nullptr);
+  std::ostringstream none;
+  EXPECT_EQ(
+      RunClass({RegToolArgs::Command::Class, "soKeloFPU.KeloFPU", store.file(), ""}, none, err),
+      kExitFailed);
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace kelo::tools
