@@ -8,7 +8,7 @@
 
 #include "bench/bench_rig.h"
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "link/fpu_protocol.h"
 #include "testing/device_fakes.h"
 

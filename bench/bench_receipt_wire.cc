@@ -67,7 +67,7 @@ void BM_Receipt100Items(benchmark::State& state) {
     const kelo::sim::ExchangeCounters c0 = line.sim.exchange_counters();
     const auto t0 = Clock::now();
     bool ok = unit.RunDeviceOpSync(&DeviceOperations::DoBeginFiscalReceipt, "0\x1f", out).ok();
-    host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, queued ? 1 : 0);
+    host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, queued ? 1 : 0);
     host.ResetCounts(kItems + 1);
     for (const std::string& item : items) {
       if (!ok) break;
@@ -76,7 +76,7 @@ void BM_Receipt100Items(benchmark::State& state) {
     ok = ok && unit.RunDeviceOp(&DeviceOperations::DoPrintRecTotal, total, out, ++output_id).ok();
     if (queued)
       ok = ok && host.WaitCompleted(kItems + 1, 120000) && kelo::bench::WaitQueueEmpty(unit);
-    host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, 0);
+    host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, 0);
     ok = ok && unit.RunDeviceOpSync(&DeviceOperations::DoEndFiscalReceipt, "0\x1f", out).ok();
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     if (!ok) {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/unit_host.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"

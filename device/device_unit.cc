@@ -8,7 +8,7 @@
 #include <chrono>
 
 #include "device/fpu_fiscal_device.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "link/fpu_frame.h"
 
 namespace kelo::device {

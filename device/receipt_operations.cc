@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "device/device_operations.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/parameter_text.h"
 
 namespace kelo::device {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "device/device_operations.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/parameter_text.h"
 
 namespace kelo::device {

@@ -2,7 +2,7 @@
 // non-fiscal printing.
 #include "device/device_operations.h"
 #include "device/line_composer.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/parameter_text.h"
 
 namespace kelo::device {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "control/fiscal_printer.h"
-#include "macro/macro_engine.h"
-#include "macro/macro_file.h"
+#include "testapp/macro/macro_engine.h"
+#include "testapp/macro/macro_file.h"
 #include "platform/os/clock.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/log_model.h"

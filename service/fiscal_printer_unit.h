@@ -8,11 +8,11 @@
 // Texts inside the unit are Windows-1252; Invoke converts from and to UTF-8 at the
 // automation boundary.
 //
-// Where the code lives: unit_dispatch.cc (method table and Invoke), fiscal_printer_unit.cc
-// (construction, calling frame, guard checks, host interface), unit_lifecycle.cc (open,
-// close, claim, release, the common methods), unit_properties.cc (property access),
-// unit_device_link.cc (the steps the device layer performs), unit_port.cc (the serial port),
-// methods_*.cc (the front ends of the FiscalPrinter methods).
+// Where the code lives: method_dispatch.h and unit_dispatch.cc (method table and Invoke),
+// fiscal_printer_unit.cc (construction, calling frame, guard checks, host interface),
+// unit_lifecycle.cc (open, close, claim, release, the common methods), unit_properties.cc (property
+// access), unit_device_link.cc (the steps the device layer performs), unit_port.cc (the serial
+// port), methods_*.cc (the front ends of the FiscalPrinter methods).
 #pragma once
 #include <array>
 #include <cstdint>
@@ -47,13 +47,13 @@ namespace kelo::service {
 class CFiscalPrinterUnit : public automation::DispatchObject, public device::UnitHost {
  public:
   // registry_file: the configuration file OpenService reads ("" = the platform default,
-  // $OPOS_REGISTRY or /etc/opos/registry.reg).
+  // $opos::OPOS_REGISTRY or /etc/opos/registry.reg).
   explicit CFiscalPrinterUnit(std::string registry_file = "");
   // With another time source for the serial line and the device layer (tests run protocol
   // deadlines on a faster clock). The clock must outlive the unit.
   CFiscalPrinterUnit(std::string registry_file, platform::Clock& clock);
 
-  // The method table: names in dispatch-identifier order (identifier = position + 1).
+  // The method table (opos/methods.def): names in dispatch-identifier order.
   static const std::vector<std::string>& MethodTable();
 
   automation::HRESULT Invoke(automation::DispId id, automation::InvokeKind kind,

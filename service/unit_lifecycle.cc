@@ -3,7 +3,7 @@
 #include "link/serial_port.h"
 #include "platform/text/cp1252.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "service/trace_log.h"
 
 namespace kelo::service {
@@ -33,8 +33,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
   return RunMethod(
       "OpenService",
       [&] {
-        if (GetState() != OPOS_S_CLOSED) {
-          fail_open(OPOS_E_ILLEGAL, "Service already opened", OPOS_OR_FAILEDOPEN);
+        if (GetState() != opos::OPOS_S_CLOSED) {
+          fail_open(opos::OPOS_E_ILLEGAL, "Service already opened", opos::OPOS_OR_FAILEDOPEN);
         }
         const std::string key_path = ConfigKeyPath(device_class, device_name);
         UnitConfig config;
@@ -43,7 +43,7 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
           std::lock_guard<std::mutex> lock(fields_mu_);
           config_ = config;
         }
-        if (!read) fail_open(OPOS_E_FAILURE, "Registry parameters error", OPOS_ORS_CONFIG);
+        if (!read) fail_open(opos::OPOS_E_FAILURE, "Registry parameters error", opos::OPOS_ORS_CONFIG);
 
         // The file system takes UTF-8 names; the configured folder is Windows-1252 text.
         trace::SetFileName(platform::Cp1252ToUtf8(config.log_path) + "KELOFPU.log");
@@ -56,8 +56,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
         trace::Write(trace::kLevelMethods, entry);
         TraceConstructionLines(trace::kLevelMethods);
 
-        if (control_.Bind(control) != OPOS_SUCCESS) {
-          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        if (control_.Bind(control) != opos::OPOS_SUCCESS) {
+          fail_open(opos::OPOS_E_FAILURE, "Dispatch errors", opos::OPOS_ORS_CONFIG);
         }
         const int32_t version = control_.ReadVersion();
         trace::Printf(trace::kLevelMethods,
@@ -66,16 +66,16 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
                       version / 1000000, (version % 1000000) / 1000, version % 1000);
 
         events_.Start();
-        if (events_.Bind(control) != OPOS_SUCCESS) {
-          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        if (events_.Bind(control) != opos::OPOS_SUCCESS) {
+          fail_open(opos::OPOS_E_FAILURE, "Dispatch errors", opos::OPOS_ORS_CONFIG);
         }
 
         std::lock_guard<std::mutex> lock(fields_mu_);
-        result_code_ = OPOS_SUCCESS;
+        result_code_ = opos::OPOS_SUCCESS;
         result_code_extended_ = 0;
         error_string_.clear();
-        open_result_ = OPOS_SUCCESS;
-        state_ = OPOS_S_IDLE;
+        open_result_ = opos::OPOS_SUCCESS;
+        state_ = opos::OPOS_S_IDLE;
         properties_.ResetToDefaults();
         vat_table_.fill(0);
         pos_id_.clear();
@@ -86,11 +86,11 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
 
 int32_t CFiscalPrinterUnit::CloseService() {
   return RunMethod("CloseService", [this] {
-    if (GetState() == OPOS_S_CLOSED) Fail(OPOS_E_ILLEGAL, 0, "Service already closed");
-    const int32_t released = claimed() ? ReleaseDevice() : OPOS_SUCCESS;
-    if (released == OPOS_SUCCESS) {
+    if (GetState() == opos::OPOS_S_CLOSED) Fail(opos::OPOS_E_ILLEGAL, 0, "Service already closed");
+    const int32_t released = claimed() ? ReleaseDevice() : opos::OPOS_SUCCESS;
+    if (released == opos::OPOS_SUCCESS) {
       events_.Stop();
-      SetState(OPOS_S_CLOSED);
+      SetState(opos::OPOS_S_CLOSED);
     }
   });
 }
@@ -102,18 +102,18 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
       [&] {
         verifyOpened();
         if (claimed()) return;
-        if (!claim_lock_.Acquire(timeout)) Fail(OPOS_E_TIMEOUT, 0, "Claim timeout");
+        if (!claim_lock_.Acquire(timeout)) Fail(opos::OPOS_E_TIMEOUT, 0, "Claim timeout");
         events_.AnswerErrorsWithPreset(false);
         if (OpenSerialPort() != 0) {
           claim_lock_.Release();
-          Fail(OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
+          Fail(opos::OPOS_E_NOHARDWARE, 0, "Cannot open communication port");
         }
         AttachPort();
         const device::DeviceResult connected = Connect(timeout);
         if (!connected.ok()) {
           Disconnect();
           CloseSerialPort();
-          SetState(OPOS_S_ERROR);
+          SetState(opos::OPOS_S_ERROR);
           claim_lock_.Release();
           Fail(connected);
         }
@@ -122,14 +122,14 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         claimed_ = true;
         // A claim that failed earlier left the error state; a claim that succeeds ends it,
         // or the unit would report an error for as long as it stays open.
-        if (state_ == OPOS_S_ERROR) state_ = OPOS_S_IDLE;
+        if (state_ == opos::OPOS_S_ERROR) state_ = opos::OPOS_S_IDLE;
       },
       &entry);
 }
 
 int32_t CFiscalPrinterUnit::ReleaseDevice() {
   return RunMethod("ReleaseDevice", [this] {
-    if (!claimed()) Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
+    if (!claimed()) Fail(opos::OPOS_E_ILLEGAL, 0, "no exclusive access");
     if (device_enabled()) SetDeviceEnabled(0);
     // A worker waiting for the answer to an error event stops waiting: the callback that
     // would answer may be the one releasing (and the queue ends with the claim anyway).
@@ -157,17 +157,17 @@ void CFiscalPrinterUnit::SetDeviceEnabled(int32_t value) {
 }
 
 int32_t CFiscalPrinterUnit::ClearInput() {
-  return RunMethod("ClearInput", [this] { Fail(OPOS_E_ILLEGAL, 0, "Not supported"); });
+  return RunMethod("ClearInput", [this] { Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported"); });
 }
 
 int32_t CFiscalPrinterUnit::ClearInputProperties() {
   return RunMethod("ClearInputProperties", [this] {
     verifyOpenedClaimedEnabled();
     std::lock_guard<std::mutex> lock(fields_mu_);
-    properties_.SetNumber(pidx::ErrorLevel, FPTR_EL_NONE);
-    properties_.SetNumber(pidx::ErrorOutID, 0);
-    properties_.SetNumber(pidx::ErrorState, 0);
-    properties_.SetNumber(pidx::ErrorStation, 0);
+    properties_.SetNumber(opos::PIDX_ErrorLevel, opos::FPTR_EL_NONE);
+    properties_.SetNumber(opos::PIDX_ErrorOutID, 0);
+    properties_.SetNumber(opos::PIDX_ErrorState, 0);
+    properties_.SetNumber(opos::PIDX_ErrorStation, 0);
   });
 }
 
@@ -182,7 +182,7 @@ int32_t CFiscalPrinterUnit::ClearOutput() {
 int32_t CFiscalPrinterUnit::clearError() {
   return RunMethod("clearError", [this] {
     verifyOpenedClaimedEnabled();
-    SetNumberProperty(pidx::ErrorLevel, FPTR_EL_NONE);
+    SetNumberProperty(opos::PIDX_ErrorLevel, opos::FPTR_EL_NONE);
   });
 }
 

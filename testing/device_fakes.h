@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/fiscal_device.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/unit_host.h"
 #include "platform/os/clock.h"
 #include "testing/property_host.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/unit_host.h"
 
 namespace kelo::device::testing {

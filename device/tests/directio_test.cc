@@ -16,7 +16,7 @@
 #include "device/device_unit.h"
 #include "device/directio_text.h"
 #include "device/drawer_wait.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "device/parameter_text.h"
 #include "imaging/tests/picture_files.h"
 #include "link/serial_port.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "link/serial_port.h"
 #include "simulator/simulator.h"
 #include "testing/device_fakes.h"

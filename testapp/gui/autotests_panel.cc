@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "macro/macro_conversions.h"
+#include "testapp/macro/macro_conversions.h"
 #include "testapp/core/app_folder.h"
 #include "testapp/gui/panel_widgets.h"
 

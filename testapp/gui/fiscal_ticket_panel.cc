@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <charconv>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/core/log_text.h"
 #include "testapp/gui/panel_widgets.h"
 

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "testapp/core/ui_seams.h"
 
 class QCheckBox;

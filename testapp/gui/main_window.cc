@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "testapp/core/log_text.h"
 #include "testapp/core/name_tables.h"
 #include "testapp/gui/esc_sequences_dialog.h"

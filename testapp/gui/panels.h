@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "testapp/gui/panel_host.h"
 
 namespace kelo::testapp {

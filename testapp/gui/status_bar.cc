@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/indicator.h"
 
 namespace kelo::testapp {

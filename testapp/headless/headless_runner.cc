@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "control/fiscal_printer.h"
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "platform/os/clock.h"
 #include "testapp/core/app_folder.h"
 #include "testapp/core/auto_tests.h"
@@ -201,7 +201,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     if (engine.LoadFromFile(options.file) != 0) {
       wrapper.SetRecorder(nullptr);
       err << "Cannot play " << options.file << "\n";
-      return ExitStatus(control::opos::OPOS_E_FAILURE);
+      return ExitStatus(opos::OPOS_E_FAILURE);
     }
     engine.StartSavedMacro();
     while (engine.IsRunningMacro()) {

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "control/fiscal_printer.h"
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"

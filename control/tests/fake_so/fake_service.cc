@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "control/service_methods.h"
 
 namespace kelo::control::testing {

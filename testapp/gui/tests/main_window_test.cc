@@ -11,7 +11,7 @@
 
 #include <QTest>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/indicator.h"
 #include "testapp/gui/log_window.h"
 #include "testapp/gui/status_bar.h"

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/directio_panel.h"
 #include "testapp/gui/esc_sequences_dialog.h"
 #include "testapp/gui/fiscal_ticket_panel.h"

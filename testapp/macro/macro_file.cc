@@ -1,4 +1,4 @@
-#include "macro/macro_file.h"
+#include "testapp/macro/macro_file.h"
 
 #include "platform/text/cp1252.h"
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "testapp/tests/fake_printer.h"
 
 namespace kelo::macro {
