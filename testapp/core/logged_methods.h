@@ -124,7 +124,7 @@ constexpr std::array<size_t, sizeof...(K)> FieldIndices() {
 // Playback: reads the arguments from the fields in order and calls `call` with them.
 template <typename... K, size_t... I>
 int32_t Play(auto& fields, auto call, std::index_sequence<I...>) {
-  constexpr auto index = FieldIndices<K...>();
+  [[maybe_unused]] constexpr auto index = FieldIndices<K...>();
   std::tuple<typename K::Value...> values{K::Read(fields, index[I])...};
   return call(std::get<I>(values)...);
 }

@@ -232,18 +232,34 @@ int32_t clsMacroEngine::Execute(const std::vector<std::string>& fields, const st
   // Recorded for the log only: playing them back does nothing.
   if (keyword == "F_GetDate" || keyword == "F_GetTotalizer") return 0;
   // Every other logged method: its row of testapp/core/logged_methods.def reads the fields.
+  using TextField = decltype(text);
+  using NumberField = decltype(number);
+  using FlagField = decltype(flag);
+  using AmountField = decltype(amount);
   struct {
-    decltype(text)& text;
-    decltype(number)& number;
-    decltype(flag)& flag;
-    decltype(amount)& amount;
+    TextField& text;
+    NumberField& number;
+    FlagField& flag;
+    AmountField& amount;
   } reader{text, number, flag, amount};
-  using namespace testapp::logged;
-#define KELO_LOGGED(member, name, ...)                                                  \
-  if (keyword == "F_" #name) {                                                          \
-    return Play<__VA_ARGS__>(reader, [&](auto&... args) { return w.member(args...); }); \
+  using Number = testapp::logged::Number;
+  using AdjustmentType = testapp::logged::AdjustmentType;
+  using NumberInOut = testapp::logged::NumberInOut;
+  using Flag = testapp::logged::Flag;
+  using Amount = testapp::logged::Amount;
+  using Quoted = testapp::logged::Quoted;
+  using Trimmed = testapp::logged::Trimmed;
+  using OutNumber = testapp::logged::OutNumber;
+  using OutText = testapp::logged::OutText;
+  using EmptyField = testapp::logged::EmptyField;
+#define KELO_LOGGED(member, name, ...)                                                           \
+  if (keyword == "F_" #name) {                                                                   \
+    return testapp::logged::Play<__VA_ARGS__>(reader,                                            \
+                                              [&](auto&... args) { return w.member(args...); }); \
   }
+#define KELO_RECORDED_ONLY(member, name, ...)
 #include "testapp/core/logged_methods.def"
+#undef KELO_RECORDED_ONLY
 #undef KELO_LOGGED
 
   // ---- properties (the result is 0) ----
