@@ -23,9 +23,9 @@ const QStringList kAdjustmentTypes = {
     QStringLiteral("FPTR_AT_PERCENTAGE_DISCOUNT"), QStringLiteral("FPTR_AT_PERCENTAGE_SURCHARGE")};
 
 // An amount (four implied decimals) rounded to a whole number, halves to even.
-int32_t WholeFromAmount(int64_t amount) {
-  int64_t whole = amount / 10000;
-  const int64_t rest = amount % 10000;
+int32_t WholeFromAmount(control::Currency amount) {
+  int64_t whole = amount.value / 10000;
+  const int64_t rest = amount.value % 10000;
   const int64_t twice = 2 * (rest < 0 ? -rest : rest);
   if (twice > 10000 || (twice == 10000 && whole % 2 != 0)) whole += rest < 0 ? -1 : 1;
   if (whole > INT32_MAX) return INT32_MAX;
@@ -198,7 +198,7 @@ int32_t frmFiscalTicket::VatInfo() const {
   return cbVatId_->currentIndex();
 }
 
-int64_t frmFiscalTicket::Amount(const QLineEdit* field) const {
+control::Currency frmFiscalTicket::Amount(const QLineEdit* field) const {
   return ParseAmount(Utf8(field), host_.Boxes());
 }
 

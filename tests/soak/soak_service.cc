@@ -39,7 +39,7 @@ std::string DeviceKey(const std::string& name) {
 }
 
 control::Currency Money(int64_t hundredths) {
-  return hundredths * 100;
+  return control::Currency(hundredths * 100);
 }
 
 // Events of the asynchronous queue, as the control object delivers them (on the service
@@ -145,22 +145,24 @@ class ServiceDriver {
   int32_t RunStep(const Step& s, int64_t total) {
     switch (s.kind) {
       case StepKind::kSell:
-        return Output(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat,
+                                       control::Currency(0), ""));
       case StepKind::kVoidItem:
-        return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat,
+                                           control::Currency(0), ""));
       case StepKind::kItemDiscount:
-        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                                 s.description, Money(s.amount), s.vat));
+        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+                                                 Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
-        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_SURCHARGE,
-                                                 s.description, Money(s.amount), s.vat));
+        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_SURCHARGE, s.description,
+                                                 Money(s.amount), s.vat));
       case StepKind::kRefund:
         return Output(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
         return Output(fp_.PrintRecSubtotal(0));
       case StepKind::kSubtotalDiscount:
-        return Output(fp_.PrintRecSubtotalAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                                     s.description, Money(s.amount)));
+        return Output(fp_.PrintRecSubtotalAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+                                                     Money(s.amount)));
       case StepKind::kPayment:
         return Output(fp_.PrintRecTotal(Money(total), Money(s.amount),
                                         std::to_string(s.form) + ">" + s.description));
@@ -357,8 +359,12 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
   out.events_error = events.errors();
   out.event_order_violations = events.order_violations();
   fp.SetDeviceEnabled(false);
-  fp.ReleaseDevice();
-  fp.Close();
+  const int32_t released = fp.ReleaseDevice();
+  const int32_t closed = fp.Close();
+  if (out.run_error.empty() && (released != opos::OPOS_SUCCESS || closed != opos::OPOS_SUCCESS)) {
+    out.run_error =
+        "release or close failed: " + std::to_string(released) + ", " + std::to_string(closed);
+  }
 
   DayCounters counters;
   counters.gross = simulator.DataItem(2);

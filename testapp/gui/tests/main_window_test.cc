@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
   auto* shape = Find<QWidget>(QStringLiteral("shpCoverOpen"));
   auto* label = Find<QWidget>(QStringLiteral("lblCoverOpen"));
 
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_COVER_OPEN);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_COVER_OPEN);
   ASSERT_TRUE(WaitFor([&] { return !LogLines(window_->Log()).empty(); }));
   EXPECT_EQ(LogLines(window_->Log()).back(), "StatusUpdateEvent(PtrSueCoverOpen)");
   EXPECT_EQ(IndicatorColour(label), kColourRed);
@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
 
   // Make the shape red by hand: cover OK must bring both back to green.
   SetIndicatorColour(shape, kColourRed);
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_COVER_OK);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_COVER_OK);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 2; }));
   EXPECT_EQ(LogLines(window_->Log()).back(), "StatusUpdateEvent(PtrSueCoverOk)");
   EXPECT_EQ(IndicatorColour(label), kColourGreen);
@@ -152,8 +152,8 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
 TEST_F(MainWindowTest, StatusUpdatePaperEventsAndUnloggedValues) {
   Click(QStringLiteral("cmdOpen"));
   window_->Log().Clear();
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_EMPTY);
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_NEAREMPTY);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_EMPTY);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_NEAREMPTY);
   fake_->RaiseStatusUpdate(4711);  // not a value the window knows: nothing is logged
   fake_->RaiseStatusUpdate(0);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 3; }));
@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, StatusUpdatePaperEventsAndUnloggedValues) {
        {"shpPaperOut", "lblPaperOut", "shpPaperNearEmpty", "lblPaperNearEmpty"}) {
     EXPECT_EQ(IndicatorColour(Find<QWidget>(QString::fromLatin1(name))), kColourRed) << name;
   }
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_PAPEROK);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_PAPEROK);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 4; }));
   for (const char* name :
        {"shpPaperOut", "lblPaperOut", "shpPaperNearEmpty", "lblPaperNearEmpty"}) {
