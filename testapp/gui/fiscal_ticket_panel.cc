@@ -14,8 +14,6 @@
 
 namespace kelo::testapp {
 
-namespace opos = control::opos;
-
 namespace {
 
 const QStringList kAdjustmentTypes = {
@@ -187,9 +185,9 @@ frmFiscalTicket::frmFiscalTicket(PanelHost& host, QWidget* parent) : QWidget(par
   cbVatId_->addItem(QStringLiteral("VAT Exempt"));
   for (int32_t i = 1; i <= rates; ++i) cbVatId_->addItem(QStringLiteral("VAT #%1").arg(i));
   cbVatId_->setCurrentIndex(0);
-  txtItemAmount_->setText(QString::fromStdString(FormatAmount(10000)));
-  txtAdjustmentAmount_->setText(QString::fromStdString(FormatAmount(1000)));
-  txtItemQty_->setText(QString::fromStdString(FormatAmount(0)));
+  txtItemAmount_->setText(QString::fromStdString(FormatAmount(control::Currency(10000))));
+  txtAdjustmentAmount_->setText(QString::fromStdString(FormatAmount(control::Currency(1000))));
+  txtItemQty_->setText(QString::fromStdString(FormatAmount(control::Currency(0))));
   StartTotalRefresh();
 }
 
@@ -249,7 +247,7 @@ void frmFiscalTicket::tmrUpdateReceiptTotal_Timer() {
       hundredths < INT64_MIN / 100) {
     return;
   }
-  const QString text = QString::fromStdString(FormatAmount(hundredths * 100));
+  const QString text = QString::fromStdString(FormatAmount(control::Currency(hundredths * 100)));
   txtTicketTotal_->setText(text);
   txtPayment_->setText(text);
 }

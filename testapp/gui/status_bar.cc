@@ -8,8 +8,6 @@
 
 namespace kelo::testapp {
 
-namespace opos = control::opos;
-
 namespace {
 
 QLabel* NewLabel(const char* name, const QString& text, QWidget* parent) {

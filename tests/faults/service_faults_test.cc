@@ -23,7 +23,7 @@
 namespace kelo::faults {
 namespace {
 
-using namespace control::opos;
+using namespace opos;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kPsMonitor = 1;  // FPTR_PS_MONITOR

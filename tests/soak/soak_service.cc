@@ -159,7 +159,7 @@ class ServiceDriver {
       case StepKind::kRefund:
         return Output(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
-        return Output(fp_.PrintRecSubtotal(0));
+        return Output(fp_.PrintRecSubtotal(control::Currency(0)));
       case StepKind::kSubtotalDiscount:
         return Output(fp_.PrintRecSubtotalAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
                                                      Money(s.amount)));

@@ -17,8 +17,6 @@
 namespace kelo::testapp::testing {
 namespace {
 
-namespace opos = control::opos;
-
 class MacroWindowTest : public GuiTest {
  protected:
   void SetUp() override {

@@ -20,8 +20,6 @@
 namespace kelo::testapp::testing {
 namespace {
 
-namespace opos = control::opos;
-
 bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
   return std::find(lines.begin(), lines.end(), wanted) != lines.end();
 }

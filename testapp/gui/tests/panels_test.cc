@@ -24,8 +24,6 @@
 namespace kelo::testapp::testing {
 namespace {
 
-namespace opos = control::opos;
-
 QStringList Items(const QComboBox* combo) {
   QStringList items;
   for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
