@@ -358,11 +358,6 @@ class FiscalPrinter {
   int32_t Call(ServiceMethod method, const A&... args);
   int32_t FailOpen(int32_t result_code, int32_t open_result, std::string why);
   void ReleaseService();
-  // Every call into the service object goes through here; fn runs on the thread the
-  // dispatcher picks (see EventDispatcher::CallOnWaitingRaiser).
-  automation::HRESULT InvokeService(int method, std::span<automation::Variant> args,
-                                    automation::Variant* result);
-  void OnServiceSide(const std::function<void()>& fn);
 
   std::unique_ptr<Impl> impl_;
 };
