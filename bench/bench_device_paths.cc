@@ -29,10 +29,10 @@
 
 #include "bench/bench_rig.h"
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
 #include "device/unit_host.h"
 #include "link/fpu_protocol.h"
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "simulator/simulator.h"
 
 namespace {

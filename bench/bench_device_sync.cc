@@ -8,8 +8,8 @@
 
 #include "bench/bench_rig.h"
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
 #include "link/fpu_protocol.h"
+#include "opos/opos_constants.h"
 #include "testing/device_fakes.h"
 
 namespace {

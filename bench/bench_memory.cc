@@ -120,7 +120,7 @@ void BM_Memory100k(benchmark::State& state) {
     while (commands < kCommands) {
       std::string out;
       bool ok = unit.RunDeviceOpSync(&DeviceOperations::DoBeginFiscalReceipt, "0\x1f", out).ok();
-      host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, queued ? 1 : 0);
+      host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, queued ? 1 : 0);
       host.ResetCounts(kItemsPerReceipt + 1);
       for (int i = 0; i < kItemsPerReceipt && ok; ++i) {
         ok = unit.RunDeviceOp(&DeviceOperations::DoPrintRecItem, item, out, ++output_id).ok();
@@ -129,7 +129,7 @@ void BM_Memory100k(benchmark::State& state) {
       if (queued)
         ok = ok && host.WaitCompleted(kItemsPerReceipt + 1, 60000) &&
              kelo::bench::WaitQueueEmpty(unit);
-      host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, 0);
+      host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, 0);
       ok = ok && unit.RunDeviceOpSync(&DeviceOperations::DoEndFiscalReceipt, "0\x1f", out).ok();
       if (!ok) {
         state.SkipWithError("receipt failed");

@@ -118,7 +118,7 @@ ReceiptRun RunReceipt(WireRig& rig, bool queued, bool mixed) {
   const auto t0 = Clock::now();
   bool ok = rig.unit.RunDeviceOpSync(&DeviceOperations::DoBeginFiscalReceipt, "0\x1f", out).ok();
   const uint64_t lines_from = rig.line.sim.exchange_counters().frames;
-  rig.host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, queued ? 1 : 0);
+  rig.host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, queued ? 1 : 0);
   rig.host.ResetCounts(run.lines);
   for (const auto& [op, text] : lines) {
     if (!ok) break;
@@ -127,7 +127,7 @@ ReceiptRun RunReceipt(WireRig& rig, bool queued, bool mixed) {
   if (queued)
     ok = ok && rig.host.WaitCompleted(run.lines, 120000) && kelo::bench::WaitQueueEmpty(rig.unit);
   run.line_frames = static_cast<double>(rig.line.sim.exchange_counters().frames - lines_from);
-  rig.host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, 0);
+  rig.host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, 0);
   ok = ok && rig.unit.RunDeviceOpSync(&DeviceOperations::DoEndFiscalReceipt, "0\x1f", out).ok();
   run.wall_s = std::chrono::duration<double>(Clock::now() - t0).count();
   const kelo::sim::ExchangeCounters c1 = rig.line.sim.exchange_counters();

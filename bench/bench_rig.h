@@ -15,9 +15,9 @@
 #include <thread>
 #include <utility>
 
-#include "device/opos_codes.h"
 #include "device/unit_host.h"
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "simulator/simulator.h"
 #include "testing/property_host.h"
 

@@ -41,14 +41,17 @@ target_include_directories(kelofpu INTERFACE
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kelofpu>)
 target_compile_features(kelofpu INTERFACE cxx_std_20)
 
-# The public headers: the control object, the OPOS constants, the amount type. Nothing of
+# The public headers: the control object with the amount type Currency, the event
+# dispatchers, the OPOS constants. Nothing of
 # platform/. They keep their folders under include/kelofpu/, so the includes between them
 # resolve with -I<prefix>/include/kelofpu; <kelofpu/kelofpu.h> includes them all.
 set(KELO_PUBLIC_HEADERS
   control/fiscal_printer.h
   control/event_dispatcher.h
-  control/opos_constants.h)
-foreach(header ${KELO_PUBLIC_HEADERS})
+  opos/opos_constants.h)
+# Included by the headers above (the property list they are generated from).
+set(KELO_PUBLIC_TABLES opos/properties.def)
+foreach(header ${KELO_PUBLIC_HEADERS} ${KELO_PUBLIC_TABLES})
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header}
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kelofpu/${dir} COMPONENT Development)

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "control/service_methods.h"
+#include "platform/automation/dispatch.h"
+#include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 
 namespace kelo::control {
@@ -32,7 +34,7 @@ int32_t ResultLong(const Variant& v, int32_t fallback) {
 
 // Shared between the control object and its callback object, which the service object may
 // keep (and call) for a while after the control object is gone.
-struct FiscalPrinter::EventSink {
+struct EventSink {
   // Guards the four handlers and the dispatcher; held only to copy them, never while a
   // handler runs.
   std::mutex mutex;
@@ -72,14 +74,14 @@ struct FiscalPrinter::EventSink {
 
 // The automation object the service object calls back: SODirectIO, SOError,
 // SOOutputComplete, SOStatusUpdate and the property ControlObjectVersion.
-class FiscalPrinter::Callbacks : public automation::DispatchObject {
+class Callbacks : public automation::DispatchObject {
  public:
   explicit Callbacks(std::shared_ptr<EventSink> sink)
       : DispatchObject({kCallbackNames.begin(), kCallbackNames.end()}), sink_(std::move(sink)) {}
 
   HRESULT Invoke(DispId id, InvokeKind kind, std::span<Variant> args, Variant* result) override {
     if (id == 5) {  // ControlObjectVersion
-      if (result) *result = Variant::Long(kControlObjectVersion);
+      if (result) *result = Variant::Long(FiscalPrinter::kControlObjectVersion);
       return automation::S_OK;
     }
     if (kind != InvokeKind::Method) return automation::DISP_E_MEMBERNOTFOUND;
@@ -168,78 +170,159 @@ class FiscalPrinter::Callbacks : public automation::DispatchObject {
   std::shared_ptr<EventSink> sink_;
 };
 
-FiscalPrinter::FiscalPrinter(FiscalPrinterOptions options)
-    : options_(std::move(options)), sink_(std::make_shared<EventSink>()) {
-  sink_->dispatcher =
-      options_.dispatcher ? options_.dispatcher : std::make_shared<DirectDispatcher>();
+// Everything the object holds; behind a pointer so that the public header shows nothing of
+// the automation layer.
+struct FiscalPrinter::Impl {
+  explicit Impl(FiscalPrinterOptions o)
+      : options(std::move(o)), sink(std::make_shared<EventSink>()) {
+    sink->dispatcher =
+        options.dispatcher ? options.dispatcher : std::make_shared<DirectDispatcher>();
+  }
+
+  // Every call into the service object goes through here. A handler that QueuedDispatcher
+  // runs for a synchronous event (error, DirectIO) holds up the service object's delivery
+  // thread; its calls go through that waiting thread, so the service object sees them come
+  // from its own callback, as with DirectDispatcher, and does not wait for the callback to end
+  // (freezing, releasing, closing).
+  HRESULT Invoke(ServiceMethod method, std::span<Variant> args, Variant* result) {
+    HRESULT hr = automation::E_FAIL;
+    OnServiceSide([&] {
+      hr = service->Invoke(ids[static_cast<size_t>(method) - 1], InvokeKind::Method, args, result);
+    });
+    return hr;
+  }
+  // Runs fn on the thread the dispatcher picks (see EventDispatcher::CallOnWaitingRaiser).
+  void OnServiceSide(const std::function<void()>& fn) {
+    std::shared_ptr<EventDispatcher> dispatcher;
+    {
+      std::lock_guard<std::mutex> lock(sink->mutex);
+      dispatcher = sink->dispatcher;
+    }
+    if (!dispatcher->CallOnWaitingRaiser(fn)) fn();
+  }
+  // While closed: what the closed control reports after a refused call.
+  int32_t Closed() {
+    closed_result_code = opos::OPOS_E_CLOSED;
+    closed_result_code_extended = 0;
+    closed_error_string.clear();
+    return opos::OPOS_E_CLOSED;
+  }
+
+  FiscalPrinterOptions options;
+  std::shared_ptr<EventSink> sink;
+  ComPtr<IDispatch> service;
+  ComPtr<IDispatch> callbacks;
+  std::vector<DispId> ids;  // service method ids, by table position
+  // What the closed control reports (the codes of the last Open or Close, or 101).
+  int32_t closed_result_code = opos::OPOS_E_CLOSED;
+  int32_t closed_result_code_extended = 0;
+  std::string closed_error_string;
+  int32_t open_result = 0;
+};
+
+namespace {
+
+// The variant of one argument, by its C++ type.
+Variant ArgVariant(int32_t v) {
+  return Variant::Long(v);
 }
+Variant ArgVariant(bool v) {
+  return Variant::Bool(v);
+}
+Variant ArgVariant(Currency v) {
+  return Variant::Cy(v.value);
+}
+Variant ArgVariant(const std::string& v) {
+  return Variant::Text(v);
+}
+Variant ArgVariant(int32_t* v) {
+  return Variant::LongRef(v);
+}
+Variant ArgVariant(std::string* v) {
+  return Variant::TextRef(v);
+}
+Variant ArgVariant(std::span<int32_t> v) {
+  return Variant::LongRef(v.data(), v.size());
+}
+template <typename T>
+Variant ArgVariant(T) = delete;  // no conversion to another kind
+
+}  // namespace
+
+FiscalPrinter::FiscalPrinter(FiscalPrinterOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
 
 FiscalPrinter::~FiscalPrinter() {
-  sink_->attached = false;
-  if (service_) Close();
+  if (!impl_) return;
+  impl_->sink->attached = false;
+  if (impl_->service) (void)Close();  // nobody is left to read the result
+}
+
+FiscalPrinter::FiscalPrinter(FiscalPrinter&& other) noexcept = default;
+
+FiscalPrinter& FiscalPrinter::operator=(FiscalPrinter&& other) noexcept {
+  if (this != &other) {
+    FiscalPrinter old(std::move(*this));  // closes what this object had open
+    impl_ = std::move(other.impl_);
+  }
+  return *this;
+}
+
+bool FiscalPrinter::IsOpen() const {
+  return impl_->service != nullptr;
 }
 
 void FiscalPrinter::SetStatusUpdateHandler(StatusUpdateHandler handler) {
-  std::lock_guard<std::mutex> lock(sink_->mutex);
-  sink_->status_update = std::move(handler);
+  std::lock_guard<std::mutex> lock(impl_->sink->mutex);
+  impl_->sink->status_update = std::move(handler);
 }
 void FiscalPrinter::SetOutputCompleteHandler(OutputCompleteHandler handler) {
-  std::lock_guard<std::mutex> lock(sink_->mutex);
-  sink_->output_complete = std::move(handler);
+  std::lock_guard<std::mutex> lock(impl_->sink->mutex);
+  impl_->sink->output_complete = std::move(handler);
 }
 void FiscalPrinter::SetErrorHandler(ErrorHandler handler) {
-  std::lock_guard<std::mutex> lock(sink_->mutex);
-  sink_->error = std::move(handler);
+  std::lock_guard<std::mutex> lock(impl_->sink->mutex);
+  impl_->sink->error = std::move(handler);
 }
 void FiscalPrinter::SetDirectIOHandler(DirectIOHandler handler) {
-  std::lock_guard<std::mutex> lock(sink_->mutex);
-  sink_->direct_io = std::move(handler);
+  std::lock_guard<std::mutex> lock(impl_->sink->mutex);
+  impl_->sink->direct_io = std::move(handler);
+}
+
+template <typename... A>
+int32_t FiscalPrinter::Call(ServiceMethod method, const A&... args) {
+  if (!impl_->service) return impl_->Closed();
+  std::array<Variant, sizeof...(A)> variants{ArgVariant(args)...};
+  Variant result;
+  if (automation::Failed(impl_->Invoke(method, variants, &result))) return opos::OPOS_E_NOSERVICE;
+  return ResultLong(result, opos::OPOS_E_NOSERVICE);
 }
 
 int32_t FiscalPrinter::FailOpen(int32_t result_code, int32_t open_result, std::string why) {
   ReleaseService();
-  closed_result_code_ = result_code;
-  closed_result_code_extended_ = 0;
-  closed_error_string_ = std::move(why);
-  open_result_ = open_result;
+  impl_->closed_result_code = result_code;
+  impl_->closed_result_code_extended = 0;
+  impl_->closed_error_string = std::move(why);
+  impl_->open_result = open_result;
   return result_code;
 }
 
 void FiscalPrinter::ReleaseService() {
   // The last reference takes the service object down, which ends its delivery thread: from
-  // inside a handler that must happen where the handler's event came from (see
-  // InvokeService), not on a thread that event waits for.
-  auto service = std::move(service_);
-  auto callbacks = std::move(callbacks_);
-  ids_.clear();
-  OnServiceSide([&] {
+  // inside a handler that must happen where the handler's event came from (see Impl::Invoke),
+  // not on a thread that event waits for.
+  auto service = std::move(impl_->service);
+  auto callbacks = std::move(impl_->callbacks);
+  impl_->ids.clear();
+  impl_->OnServiceSide([&] {
     service.Reset();
     callbacks.Reset();
   });
 }
 
-void FiscalPrinter::OnServiceSide(const std::function<void()>& fn) {
-  std::shared_ptr<EventDispatcher> dispatcher;
-  {
-    std::lock_guard<std::mutex> lock(sink_->mutex);
-    dispatcher = sink_->dispatcher;
-  }
-  if (!dispatcher->CallOnWaitingRaiser(fn)) fn();
-}
-
-HRESULT FiscalPrinter::InvokeService(int method, std::span<Variant> args, Variant* result) {
-  // A handler that QueuedDispatcher runs for a synchronous event (error, DirectIO) holds up
-  // the service object's delivery thread. Its calls go through that waiting thread, so the
-  // service object sees them come from its own callback, as with DirectDispatcher, and does
-  // not wait for the callback to end (freezing, releasing, closing).
-  HRESULT hr = automation::E_FAIL;
-  OnServiceSide([&] { hr = service_->Invoke(ids_[method - 1], InvokeKind::Method, args, result); });
-  return hr;
-}
-
 int32_t FiscalPrinter::Open(const std::string& device_name) {
-  if (service_) {
-    open_result_ = opos::OPOS_OR_ALREADYOPEN;
+  if (impl_->service) {
+    impl_->open_result = opos::OPOS_OR_ALREADYOPEN;
     return opos::OPOS_E_ILLEGAL;
   }
   if (device_name.empty() || device_name.find_first_of("\\[]") != std::string::npos) {
@@ -247,7 +330,7 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
                     "Bad device name \"" + device_name + "\"");
   }
   const std::string key = std::string(kDeviceKeyPrefix) + device_name;
-  platform::ConfigStore store(options_.registry_file);
+  platform::ConfigStore store(impl_->options.registry_file);
   platform::RegistryData data;
   std::string error;
   if (!store.Load(&data, &error)) {
@@ -267,15 +350,15 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
 
   ComPtr<IDispatch> service;
   automation::CreateResult created =
-      options_.service_factory
-          ? options_.service_factory(prog_id->text, &service)
-          : automation::CreateInstanceByProgId(prog_id->text, &service, options_.registry_file);
+      impl_->options.service_factory ? impl_->options.service_factory(prog_id->text, &service)
+                                     : automation::CreateInstanceByProgId(
+                                           prog_id->text, &service, impl_->options.registry_file);
   if (automation::Failed(created.hr) || !service) {
     return FailOpen(opos::OPOS_E_NOSERVICE, opos::OPOS_OR_CREATE,
                     "Cannot create service object " + prog_id->text + ": " + created.error);
   }
 
-  std::vector<DispId> ids(kServiceMethodCount, automation::DISPID_UNKNOWN);
+  std::vector<DispId> ids(kServiceMethodNames.size(), automation::DISPID_UNKNOWN);
   for (size_t i = 0; i < kServiceMethodNames.size(); ++i) {
     if (automation::Failed(service->GetIDsOfNames(kServiceMethodNames[i], &ids[i]))) {
       return FailOpen(opos::OPOS_E_NOSERVICE, opos::OPOS_OR_BADIF,
@@ -283,14 +366,14 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
                           std::string(kServiceMethodNames[i]));
     }
   }
-  service_ = std::move(service);
-  ids_ = std::move(ids);
-  callbacks_ = ComPtr<IDispatch>(new Callbacks(sink_));
+  impl_->service = std::move(service);
+  impl_->ids = std::move(ids);
+  impl_->callbacks = ComPtr<IDispatch>(new Callbacks(impl_->sink));
 
   std::vector<Variant> args{Variant::Text("FiscalPrinter"), Variant::Text(device_name),
-                            Variant::Dispatch(callbacks_.Get())};
+                            Variant::Dispatch(impl_->callbacks.Get())};
   Variant result;
-  const HRESULT hr = InvokeService(kOpenService, args, &result);
+  const HRESULT hr = impl_->Invoke(ServiceMethod::OpenService, args, &result);
   if (automation::Failed(hr)) {
     return FailOpen(opos::OPOS_E_NOSERVICE, opos::OPOS_OR_FAILEDOPEN,
                     "OpenService of " + prog_id->text + " failed");
@@ -302,26 +385,21 @@ int32_t FiscalPrinter::Open(const std::string& device_name) {
     std::string text = GetPropertyString(opos::PIDX_ErrorString);
     Variant open_result;
     int32_t why = opos::OPOS_OR_FAILEDOPEN;
-    if (automation::Succeeded(InvokeService(kGetOpenResult, {}, &open_result))) {
+    if (automation::Succeeded(impl_->Invoke(ServiceMethod::GetOpenResult, {}, &open_result))) {
       why = ResultLong(open_result, why);
       if (why == 0) why = opos::OPOS_OR_FAILEDOPEN;
     }
     FailOpen(rc, why, std::move(text));
-    closed_result_code_extended_ = extended;
+    impl_->closed_result_code_extended = extended;
     return rc;
   }
-  open_result_ = 0;
+  impl_->open_result = 0;
   return rc;
 }
 
 int32_t FiscalPrinter::Close() {
-  if (!service_) {
-    closed_result_code_ = opos::OPOS_E_CLOSED;
-    closed_result_code_extended_ = 0;
-    closed_error_string_.clear();
-    return opos::OPOS_E_CLOSED;
-  }
-  const int32_t rc = Call(kCloseService, {});
+  if (!impl_->service) return impl_->Closed();
+  const int32_t rc = Call(ServiceMethod::CloseService);
   int32_t extended = 0;
   std::string text;
   if (rc != opos::OPOS_SUCCESS) {
@@ -329,59 +407,44 @@ int32_t FiscalPrinter::Close() {
     text = GetPropertyString(opos::PIDX_ErrorString);
   }
   ReleaseService();
-  closed_result_code_ = rc;
-  closed_result_code_extended_ = extended;
-  closed_error_string_ = std::move(text);
+  impl_->closed_result_code = rc;
+  impl_->closed_result_code_extended = extended;
+  impl_->closed_error_string = std::move(text);
   return rc;
 }
 
-int32_t FiscalPrinter::Call(int method, std::span<Variant> args) {
-  if (!service_) {
-    closed_result_code_ = opos::OPOS_E_CLOSED;
-    closed_result_code_extended_ = 0;
-    closed_error_string_.clear();
-    return opos::OPOS_E_CLOSED;
-  }
-  Variant result;
-  const HRESULT hr = InvokeService(method, args, &result);
-  if (automation::Failed(hr)) return opos::OPOS_E_NOSERVICE;
-  return ResultLong(result, opos::OPOS_E_NOSERVICE);
-}
-
 int32_t FiscalPrinter::GetPropertyNumber(int32_t index) {
-  if (!service_) {
+  if (!impl_->service) {
     switch (index) {
       case opos::PIDX_State:
         return opos::OPOS_S_CLOSED;
       case opos::PIDX_ResultCode:
-        return closed_result_code_;
+        return impl_->closed_result_code;
       case opos::PIDX_ResultCodeExtended:
-        return closed_result_code_extended_;
+        return impl_->closed_result_code_extended;
       default:
-        closed_result_code_ = opos::OPOS_E_CLOSED;
-        closed_result_code_extended_ = 0;
+        impl_->closed_result_code = opos::OPOS_E_CLOSED;
+        impl_->closed_result_code_extended = 0;
         return 0;
     }
   }
-  std::vector<Variant> args{Variant::Long(index)};
+  std::array<Variant, 1> args{Variant::Long(index)};
   Variant result;
-  if (automation::Failed(InvokeService(kGetPropertyNumber, args, &result))) {
-    return 0;
-  }
+  if (automation::Failed(impl_->Invoke(ServiceMethod::GetPropertyNumber, args, &result))) return 0;
   return ResultLong(result, 0);
 }
 
 std::string FiscalPrinter::GetPropertyString(int32_t index) {
-  if (!service_) {
-    if (index == opos::PIDX_ErrorString) return closed_error_string_;
-    closed_result_code_ = opos::OPOS_E_CLOSED;
-    closed_result_code_extended_ = 0;
+  if (!impl_->service) {
+    if (index == opos::PIDX_ErrorString) return impl_->closed_error_string;
+    impl_->closed_result_code = opos::OPOS_E_CLOSED;
+    impl_->closed_result_code_extended = 0;
     return {};
   }
-  std::vector<Variant> args{Variant::Long(index)};
+  std::array<Variant, 1> args{Variant::Long(index)};
   Variant result;
   std::string text;
-  if (automation::Failed(InvokeService(kGetPropertyString, args, &result)) ||
+  if (automation::Failed(impl_->Invoke(ServiceMethod::GetPropertyString, args, &result)) ||
       automation::Failed(result.ToText(&text))) {
     return {};
   }
@@ -389,758 +452,343 @@ std::string FiscalPrinter::GetPropertyString(int32_t index) {
 }
 
 void FiscalPrinter::SetPropertyNumber(int32_t index, int32_t value) {
-  if (!service_) {
-    closed_result_code_ = opos::OPOS_E_CLOSED;
-    closed_result_code_extended_ = 0;
+  if (!impl_->service) {
+    impl_->closed_result_code = opos::OPOS_E_CLOSED;
+    impl_->closed_result_code_extended = 0;
     return;
   }
-  std::vector<Variant> args{Variant::Long(index), Variant::Long(value)};
-  InvokeService(kSetPropertyNumber, args, nullptr);
+  std::array<Variant, 2> args{Variant::Long(index), Variant::Long(value)};
+  // A refusal shows in ResultCode, which the caller reads.
+  (void)impl_->Invoke(ServiceMethod::SetPropertyNumber, args, nullptr);
 }
 
 void FiscalPrinter::SetPropertyString(int32_t index, const std::string& value) {
-  if (!service_) {
-    closed_result_code_ = opos::OPOS_E_CLOSED;
-    closed_result_code_extended_ = 0;
+  if (!impl_->service) {
+    impl_->closed_result_code = opos::OPOS_E_CLOSED;
+    impl_->closed_result_code_extended = 0;
     return;
   }
-  std::vector<Variant> args{Variant::Long(index), Variant::Text(value)};
-  InvokeService(kSetPropertyString, args, nullptr);
+  std::array<Variant, 2> args{Variant::Long(index), Variant::Text(value)};
+  (void)impl_->Invoke(ServiceMethod::SetPropertyString, args, nullptr);
 }
 
 int32_t FiscalPrinter::OpenResult() {
-  return open_result_;
+  return impl_->open_result;
 }
 
-// ---- Common methods ------------------------------------------------------------------------
+// ---- Methods: each a call by name with its arguments ---------------------------------------
+
+using M = ServiceMethod;
 
 int32_t FiscalPrinter::ClaimDevice(int32_t timeout_ms) {
-  return CallArgs(kClaimDevice, {Variant::Long(timeout_ms)});
+  return Call(M::ClaimDevice, timeout_ms);
 }
 int32_t FiscalPrinter::ReleaseDevice() {
-  return Call(kReleaseDevice, {});
+  return Call(M::ReleaseDevice);
 }
 int32_t FiscalPrinter::CheckHealth(int32_t level) {
-  return CallArgs(kCheckHealth, {Variant::Long(level)});
+  return Call(M::CheckHealth, level);
 }
 int32_t FiscalPrinter::ClearInput() {
-  return Call(kClearInput, {});
+  return Call(M::ClearInput);
 }
 int32_t FiscalPrinter::ClearInputProperties() {
-  return Call(kClearInputProperties, {});
+  return Call(M::ClearInputProperties);
 }
 int32_t FiscalPrinter::ClearOutput() {
-  return Call(kClearOutput, {});
+  return Call(M::ClearOutput);
 }
 int32_t FiscalPrinter::CompareFirmwareVersion(const std::string& firmware_file, int32_t& result) {
-  return CallArgs(kCompareFirmwareVersion,
-                  {Variant::Text(firmware_file), Variant::LongRef(&result)});
+  return Call(M::CompareFirmwareVersion, firmware_file, &result);
 }
 int32_t FiscalPrinter::DirectIO(int32_t command, std::span<int32_t> data, std::string& text) {
   int32_t none = 0;
-  Variant data_ref =
-      data.empty() ? Variant::LongRef(&none) : Variant::LongRef(data.data(), data.size());
-  return CallArgs(kDirectIO, {Variant::Long(command), data_ref, Variant::TextRef(&text)});
+  if (data.empty()) data = std::span<int32_t>(&none, 1);
+  return Call(M::DirectIO, command, data, &text);
 }
 int32_t FiscalPrinter::DirectIO(int32_t command, int32_t& data, std::string& text) {
   return DirectIO(command, std::span<int32_t>(&data, 1), text);
 }
 int32_t FiscalPrinter::ResetStatistics(const std::string& statistics_buffer) {
-  return CallArgs(kResetStatistics, {Variant::Text(statistics_buffer)});
+  return Call(M::ResetStatistics, statistics_buffer);
 }
 int32_t FiscalPrinter::RetrieveStatistics(std::string& statistics_buffer) {
-  return CallArgs(kRetrieveStatistics, {Variant::TextRef(&statistics_buffer)});
+  return Call(M::RetrieveStatistics, &statistics_buffer);
 }
 int32_t FiscalPrinter::UpdateFirmware(const std::string& firmware_file) {
-  return CallArgs(kUpdateFirmware, {Variant::Text(firmware_file)});
+  return Call(M::UpdateFirmware, firmware_file);
 }
 int32_t FiscalPrinter::UpdateStatistics(const std::string& statistics_buffer) {
-  return CallArgs(kUpdateStatistics, {Variant::Text(statistics_buffer)});
+  return Call(M::UpdateStatistics, statistics_buffer);
 }
-
-// ---- Fiscal methods ------------------------------------------------------------------------
-
 int32_t FiscalPrinter::BeginFiscalDocument(int32_t document_amount) {
-  return CallArgs(kBeginFiscalDocument, {Variant::Long(document_amount)});
+  return Call(M::beginFiscalDocument, document_amount);
 }
 int32_t FiscalPrinter::BeginFiscalReceipt(bool print_header) {
-  return CallArgs(kBeginFiscalReceipt, {Variant::Bool(print_header)});
+  return Call(M::beginFiscalReceipt, print_header);
 }
 int32_t FiscalPrinter::BeginFixedOutput(int32_t station, int32_t document_type) {
-  return CallArgs(kBeginFixedOutput, {Variant::Long(station), Variant::Long(document_type)});
+  return Call(M::beginFixedOutput, station, document_type);
 }
 int32_t FiscalPrinter::BeginInsertion(int32_t timeout_ms) {
-  return CallArgs(kBeginInsertion, {Variant::Long(timeout_ms)});
+  return Call(M::beginInsertion, timeout_ms);
 }
 int32_t FiscalPrinter::BeginItemList(int32_t vat_id) {
-  return CallArgs(kBeginItemList, {Variant::Long(vat_id)});
+  return Call(M::beginItemList, vat_id);
 }
 int32_t FiscalPrinter::BeginNonFiscal() {
-  return Call(kBeginNonFiscal, {});
+  return Call(M::beginNonFiscal);
 }
 int32_t FiscalPrinter::BeginRemoval(int32_t timeout_ms) {
-  return CallArgs(kBeginRemoval, {Variant::Long(timeout_ms)});
+  return Call(M::beginRemoval, timeout_ms);
 }
 int32_t FiscalPrinter::BeginTraining() {
-  return Call(kBeginTraining, {});
+  return Call(M::beginTraining);
 }
 int32_t FiscalPrinter::ClearError() {
-  return Call(kClearError, {});
+  return Call(M::clearError);
 }
 int32_t FiscalPrinter::EndFiscalDocument() {
-  return Call(kEndFiscalDocument, {});
+  return Call(M::endFiscalDocument);
 }
 int32_t FiscalPrinter::EndFiscalReceipt(bool print_header) {
-  return CallArgs(kEndFiscalReceipt, {Variant::Bool(print_header)});
+  return Call(M::endFiscalReceipt, print_header);
 }
 int32_t FiscalPrinter::EndFixedOutput() {
-  return Call(kEndFixedOutput, {});
+  return Call(M::endFixedOutput);
 }
 int32_t FiscalPrinter::EndInsertion() {
-  return Call(kEndInsertion, {});
+  return Call(M::endInsertion);
 }
 int32_t FiscalPrinter::EndItemList() {
-  return Call(kEndItemList, {});
+  return Call(M::endItemList);
 }
 int32_t FiscalPrinter::EndNonFiscal() {
-  return Call(kEndNonFiscal, {});
+  return Call(M::endNonFiscal);
 }
 int32_t FiscalPrinter::EndRemoval() {
-  return Call(kEndRemoval, {});
+  return Call(M::endRemoval);
 }
 int32_t FiscalPrinter::EndTraining() {
-  return Call(kEndTraining, {});
+  return Call(M::endTraining);
 }
 int32_t FiscalPrinter::GetData(int32_t data_item, int32_t& opt_args, std::string& data) {
-  return CallArgs(kGetData,
-                  {Variant::Long(data_item), Variant::LongRef(&opt_args), Variant::TextRef(&data)});
+  return Call(M::getData, data_item, &opt_args, &data);
 }
 int32_t FiscalPrinter::GetDate(std::string& date) {
-  return CallArgs(kGetDate, {Variant::TextRef(&date)});
+  return Call(M::getDate, &date);
 }
 int32_t FiscalPrinter::GetTotalizer(int32_t vat_id, int32_t opt_args, std::string& data) {
-  return CallArgs(kGetTotalizer,
-                  {Variant::Long(vat_id), Variant::Long(opt_args), Variant::TextRef(&data)});
+  return Call(M::getTotalizer, vat_id, opt_args, &data);
 }
 int32_t FiscalPrinter::GetVatEntry(int32_t vat_id, int32_t opt_args, int32_t& vat_rate) {
-  return CallArgs(kGetVatEntry,
-                  {Variant::Long(vat_id), Variant::Long(opt_args), Variant::LongRef(&vat_rate)});
+  return Call(M::getVatEntry, vat_id, opt_args, &vat_rate);
 }
 int32_t FiscalPrinter::PrintDuplicateReceipt() {
-  return Call(kPrintDuplicateReceipt, {});
+  return Call(M::printDuplicateReceipt);
 }
 int32_t FiscalPrinter::PrintFiscalDocumentLine(const std::string& document_line) {
-  return CallArgs(kPrintFiscalDocumentLine, {Variant::Text(document_line)});
+  return Call(M::printFiscalDocumentLine, document_line);
 }
 int32_t FiscalPrinter::PrintFixedOutput(int32_t document_type, int32_t line_number,
                                         const std::string& data) {
-  return CallArgs(kPrintFixedOutput,
-                  {Variant::Long(document_type), Variant::Long(line_number), Variant::Text(data)});
+  return Call(M::printFixedOutput, document_type, line_number, data);
 }
 int32_t FiscalPrinter::PrintNormal(int32_t station, const std::string& data) {
-  return CallArgs(kPrintNormal, {Variant::Long(station), Variant::Text(data)});
+  return Call(M::printNormal, station, data);
 }
 int32_t FiscalPrinter::PrintPeriodicTotalsReport(const std::string& date1,
                                                  const std::string& date2) {
-  return CallArgs(kPrintPeriodicTotalsReport, {Variant::Text(date1), Variant::Text(date2)});
+  return Call(M::printPeriodicTotalsReport, date1, date2);
 }
 int32_t FiscalPrinter::PrintPowerLossReport() {
-  return Call(kPrintPowerLossReport, {});
+  return Call(M::printPowerLossReport);
 }
 int32_t FiscalPrinter::PrintRecCash(Currency amount) {
-  return CallArgs(kPrintRecCash, {Variant::Cy(amount)});
+  return Call(M::printRecCash, amount);
 }
 int32_t FiscalPrinter::PrintRecItem(const std::string& description, Currency price,
                                     int32_t quantity, int32_t vat_info, Currency unit_price,
                                     const std::string& unit_name) {
-  return CallArgs(kPrintRecItem,
-                  {Variant::Text(description), Variant::Cy(price), Variant::Long(quantity),
-                   Variant::Long(vat_info), Variant::Cy(unit_price), Variant::Text(unit_name)});
+  return Call(M::printRecItem, description, price, quantity, vat_info, unit_price, unit_name);
 }
 int32_t FiscalPrinter::PrintRecItemAdjustment(int32_t adjustment_type,
                                               const std::string& description, Currency amount,
                                               int32_t vat_info) {
-  return CallArgs(kPrintRecItemAdjustment,
-                  {Variant::Long(adjustment_type), Variant::Text(description), Variant::Cy(amount),
-                   Variant::Long(vat_info)});
+  return Call(M::printRecItemAdjustment, adjustment_type, description, amount, vat_info);
 }
 int32_t FiscalPrinter::PrintRecItemAdjustmentVoid(int32_t adjustment_type,
                                                   const std::string& description, Currency amount,
                                                   int32_t vat_info) {
-  return CallArgs(kPrintRecItemAdjustmentVoid,
-                  {Variant::Long(adjustment_type), Variant::Text(description), Variant::Cy(amount),
-                   Variant::Long(vat_info)});
+  return Call(M::printRecItemAdjustmentVoid, adjustment_type, description, amount, vat_info);
 }
 int32_t FiscalPrinter::PrintRecItemFuel(const std::string& description, Currency price,
                                         int32_t quantity, int32_t vat_info, Currency unit_price,
                                         const std::string& unit_name, Currency special_tax,
                                         const std::string& special_tax_name) {
-  return CallArgs(kPrintRecItemFuel,
-                  {Variant::Text(description), Variant::Cy(price), Variant::Long(quantity),
-                   Variant::Long(vat_info), Variant::Cy(unit_price), Variant::Text(unit_name),
-                   Variant::Cy(special_tax), Variant::Text(special_tax_name)});
+  return Call(M::printRecItemFuel, description, price, quantity, vat_info, unit_price, unit_name,
+              special_tax, special_tax_name);
 }
 int32_t FiscalPrinter::PrintRecItemFuelVoid(const std::string& description, Currency price,
                                             int32_t vat_info, Currency special_tax) {
-  return CallArgs(kPrintRecItemFuelVoid, {Variant::Text(description), Variant::Cy(price),
-                                          Variant::Long(vat_info), Variant::Cy(special_tax)});
+  return Call(M::printRecItemFuelVoid, description, price, vat_info, special_tax);
 }
 int32_t FiscalPrinter::PrintRecItemVoid(const std::string& description, Currency price,
                                         int32_t quantity, int32_t vat_info, Currency unit_price,
                                         const std::string& unit_name) {
-  return CallArgs(kPrintRecItemVoid,
-                  {Variant::Text(description), Variant::Cy(price), Variant::Long(quantity),
-                   Variant::Long(vat_info), Variant::Cy(unit_price), Variant::Text(unit_name)});
+  return Call(M::printRecItemVoid, description, price, quantity, vat_info, unit_price, unit_name);
 }
 int32_t FiscalPrinter::PrintRecMessage(const std::string& message) {
-  return CallArgs(kPrintRecMessage, {Variant::Text(message)});
+  return Call(M::printRecMessage, message);
 }
 int32_t FiscalPrinter::PrintRecNotPaid(const std::string& description, Currency amount) {
-  return CallArgs(kPrintRecNotPaid, {Variant::Text(description), Variant::Cy(amount)});
+  return Call(M::printRecNotPaid, description, amount);
 }
 int32_t FiscalPrinter::PrintRecPackageAdjustment(int32_t adjustment_type,
                                                  const std::string& description,
                                                  const std::string& vat_adjustment) {
-  return CallArgs(
-      kPrintRecPackageAdjustment,
-      {Variant::Long(adjustment_type), Variant::Text(description), Variant::Text(vat_adjustment)});
+  return Call(M::printRecPackageAdjustment, adjustment_type, description, vat_adjustment);
 }
 int32_t FiscalPrinter::PrintRecPackageAdjustVoid(int32_t adjustment_type,
                                                  const std::string& vat_adjustment) {
-  return CallArgs(kPrintRecPackageAdjustVoid,
-                  {Variant::Long(adjustment_type), Variant::Text(vat_adjustment)});
+  return Call(M::printRecPackageAdjustVoid, adjustment_type, vat_adjustment);
 }
 int32_t FiscalPrinter::PrintRecRefund(const std::string& description, Currency amount,
                                       int32_t vat_info) {
-  return CallArgs(kPrintRecRefund,
-                  {Variant::Text(description), Variant::Cy(amount), Variant::Long(vat_info)});
+  return Call(M::printRecRefund, description, amount, vat_info);
 }
 int32_t FiscalPrinter::PrintRecRefundVoid(const std::string& description, Currency amount,
                                           int32_t vat_info) {
-  return CallArgs(kPrintRecRefundVoid,
-                  {Variant::Text(description), Variant::Cy(amount), Variant::Long(vat_info)});
+  return Call(M::printRecRefundVoid, description, amount, vat_info);
 }
 int32_t FiscalPrinter::PrintRecSubtotal(Currency amount) {
-  return CallArgs(kPrintRecSubtotal, {Variant::Cy(amount)});
+  return Call(M::printRecSubtotal, amount);
 }
 int32_t FiscalPrinter::PrintRecSubtotalAdjustment(int32_t adjustment_type,
                                                   const std::string& description, Currency amount) {
-  return CallArgs(kPrintRecSubtotalAdjustment, {Variant::Long(adjustment_type),
-                                                Variant::Text(description), Variant::Cy(amount)});
+  return Call(M::printRecSubtotalAdjustment, adjustment_type, description, amount);
 }
 int32_t FiscalPrinter::PrintRecSubtotalAdjustVoid(int32_t adjustment_type, Currency amount) {
-  return CallArgs(kPrintRecSubtotalAdjustVoid,
-                  {Variant::Long(adjustment_type), Variant::Cy(amount)});
+  return Call(M::printRecSubtotalAdjustVoid, adjustment_type, amount);
 }
 int32_t FiscalPrinter::PrintRecTaxID(const std::string& tax_id) {
-  return CallArgs(kPrintRecTaxID, {Variant::Text(tax_id)});
+  return Call(M::printRecTaxID, tax_id);
 }
 int32_t FiscalPrinter::PrintRecTotal(Currency total, Currency payment,
                                      const std::string& description) {
-  return CallArgs(kPrintRecTotal,
-                  {Variant::Cy(total), Variant::Cy(payment), Variant::Text(description)});
+  return Call(M::printRecTotal, total, payment, description);
 }
 int32_t FiscalPrinter::PrintRecVoid(const std::string& description) {
-  return CallArgs(kPrintRecVoid, {Variant::Text(description)});
+  return Call(M::printRecVoid, description);
 }
 int32_t FiscalPrinter::PrintRecVoidItem(const std::string& description, Currency amount,
                                         int32_t quantity, int32_t adjustment_type,
                                         Currency adjustment, int32_t vat_info) {
-  return CallArgs(kPrintRecVoidItem, {Variant::Text(description), Variant::Cy(amount),
-                                      Variant::Long(quantity), Variant::Long(adjustment_type),
-                                      Variant::Cy(adjustment), Variant::Long(vat_info)});
+  return Call(M::printRecVoidItem, description, amount, quantity, adjustment_type, adjustment,
+              vat_info);
 }
 int32_t FiscalPrinter::PrintReport(int32_t report_type, const std::string& start_num,
                                    const std::string& end_num) {
-  return CallArgs(kPrintReport,
-                  {Variant::Long(report_type), Variant::Text(start_num), Variant::Text(end_num)});
+  return Call(M::printReport, report_type, start_num, end_num);
 }
 int32_t FiscalPrinter::PrintXReport() {
-  return Call(kPrintXReport, {});
+  return Call(M::printXReport);
 }
 int32_t FiscalPrinter::PrintZReport() {
-  return Call(kPrintZReport, {});
+  return Call(M::printZReport);
 }
 int32_t FiscalPrinter::ResetPrinter() {
-  return Call(kResetPrinter, {});
+  return Call(M::resetPrinter);
 }
 int32_t FiscalPrinter::SetCurrency(int32_t new_currency) {
-  return CallArgs(kSetCurrency, {Variant::Long(new_currency)});
+  return Call(M::setCurrency, new_currency);
 }
 int32_t FiscalPrinter::SetDate(const std::string& date) {
-  return CallArgs(kSetDate, {Variant::Text(date)});
+  return Call(M::setDate, date);
 }
 int32_t FiscalPrinter::SetHeaderLine(int32_t line_number, const std::string& text,
                                      bool double_width) {
-  return CallArgs(kSetHeaderLine,
-                  {Variant::Long(line_number), Variant::Text(text), Variant::Bool(double_width)});
+  return Call(M::setHeaderLine, line_number, text, double_width);
 }
 int32_t FiscalPrinter::SetPOSID(const std::string& pos_id, const std::string& cashier_id) {
-  return CallArgs(kSetPOSID, {Variant::Text(pos_id), Variant::Text(cashier_id)});
+  return Call(M::setPOSID, pos_id, cashier_id);
 }
 int32_t FiscalPrinter::SetStoreFiscalID(const std::string& id) {
-  return CallArgs(kSetStoreFiscalID, {Variant::Text(id)});
+  return Call(M::setStoreFiscalID, id);
 }
 int32_t FiscalPrinter::SetTrailerLine(int32_t line_number, const std::string& text,
                                       bool double_width) {
-  return CallArgs(kSetTrailerLine,
-                  {Variant::Long(line_number), Variant::Text(text), Variant::Bool(double_width)});
+  return Call(M::setTrailerLine, line_number, text, double_width);
 }
 int32_t FiscalPrinter::SetVatTable() {
-  return Call(kSetVatTable, {});
+  return Call(M::setVatTable);
 }
 int32_t FiscalPrinter::SetVatValue(int32_t vat_id, const std::string& vat_value) {
-  return CallArgs(kSetVatValue, {Variant::Long(vat_id), Variant::Text(vat_value)});
+  return Call(M::setVatValue, vat_id, vat_value);
 }
 int32_t FiscalPrinter::VerifyItem(const std::string& item_name, int32_t vat_id) {
-  return CallArgs(kVerifyItem, {Variant::Text(item_name), Variant::Long(vat_id)});
+  return Call(M::verifyItem, item_name, vat_id);
 }
 
-// ---- Properties ----------------------------------------------------------------------------
+// ---- Properties (opos/properties.def) ------------------------------------------------------
 
-int32_t FiscalPrinter::ActualCurrency() {
-  return GetNumber(opos::PIDX_ActualCurrency);
-}
-std::string FiscalPrinter::AdditionalHeader() {
-  return GetString(opos::PIDX_AdditionalHeader);
-}
-void FiscalPrinter::SetAdditionalHeader(const std::string& value) {
-  SetString(opos::PIDX_AdditionalHeader, value);
-}
-std::string FiscalPrinter::AdditionalTrailer() {
-  return GetString(opos::PIDX_AdditionalTrailer);
-}
-void FiscalPrinter::SetAdditionalTrailer(const std::string& value) {
-  SetString(opos::PIDX_AdditionalTrailer, value);
-}
-int32_t FiscalPrinter::AmountDecimalPlaces() {
-  return GetNumber(opos::PIDX_AmountDecimalPlaces);
-}
-bool FiscalPrinter::AsyncMode() {
-  return GetNumber(opos::PIDX_AsyncMode) != 0;
-}
-void FiscalPrinter::SetAsyncMode(bool value) {
-  SetNumber(opos::PIDX_AsyncMode, value ? 1 : 0);
-}
-int32_t FiscalPrinter::BinaryConversion() {
-  return GetNumber(opos::PIDX_BinaryConversion);
-}
-void FiscalPrinter::SetBinaryConversion(int32_t value) {
-  SetNumber(opos::PIDX_BinaryConversion, value);
-}
-std::string FiscalPrinter::ChangeDue() {
-  return GetString(opos::PIDX_ChangeDue);
-}
-void FiscalPrinter::SetChangeDue(const std::string& value) {
-  SetString(opos::PIDX_ChangeDue, value);
-}
-std::string FiscalPrinter::CheckHealthText() {
-  return GetString(opos::PIDX_CheckHealthText);
-}
-bool FiscalPrinter::CheckTotal() {
-  return GetNumber(opos::PIDX_CheckTotal) != 0;
-}
-void FiscalPrinter::SetCheckTotal(bool value) {
-  SetNumber(opos::PIDX_CheckTotal, value ? 1 : 0);
-}
-bool FiscalPrinter::Claimed() {
-  return GetNumber(opos::PIDX_Claimed) != 0;
-}
-int32_t FiscalPrinter::ContractorId() {
-  return GetNumber(opos::PIDX_ContractorId);
-}
-void FiscalPrinter::SetContractorId(int32_t value) {
-  SetNumber(opos::PIDX_ContractorId, value);
-}
-int32_t FiscalPrinter::CountryCode() {
-  return GetNumber(opos::PIDX_CountryCode);
-}
-bool FiscalPrinter::CoverOpen() {
-  return GetNumber(opos::PIDX_CoverOpen) != 0;
-}
-int32_t FiscalPrinter::DateType() {
-  return GetNumber(opos::PIDX_DateType);
-}
-void FiscalPrinter::SetDateType(int32_t value) {
-  SetNumber(opos::PIDX_DateType, value);
-}
-bool FiscalPrinter::DayOpened() {
-  return GetNumber(opos::PIDX_DayOpened) != 0;
-}
-int32_t FiscalPrinter::DescriptionLength() {
-  return GetNumber(opos::PIDX_DescriptionLength);
-}
-std::string FiscalPrinter::DeviceDescription() {
-  return GetString(opos::PIDX_DeviceDescription);
-}
-bool FiscalPrinter::DeviceEnabled() {
-  return GetNumber(opos::PIDX_DeviceEnabled) != 0;
-}
-void FiscalPrinter::SetDeviceEnabled(bool value) {
-  SetNumber(opos::PIDX_DeviceEnabled, value ? 1 : 0);
-}
-std::string FiscalPrinter::DeviceName() {
-  return GetString(opos::PIDX_DeviceName);
-}
-bool FiscalPrinter::DuplicateReceipt() {
-  return GetNumber(opos::PIDX_DuplicateReceipt) != 0;
-}
-void FiscalPrinter::SetDuplicateReceipt(bool value) {
-  SetNumber(opos::PIDX_DuplicateReceipt, value ? 1 : 0);
-}
-int32_t FiscalPrinter::ErrorLevel() {
-  return GetNumber(opos::PIDX_ErrorLevel);
-}
-int32_t FiscalPrinter::ErrorOutID() {
-  return GetNumber(opos::PIDX_ErrorOutID);
-}
-int32_t FiscalPrinter::ErrorState() {
-  return GetNumber(opos::PIDX_ErrorState);
-}
-int32_t FiscalPrinter::ErrorStation() {
-  return GetNumber(opos::PIDX_ErrorStation);
-}
-std::string FiscalPrinter::ErrorString() {
-  return GetString(opos::PIDX_ErrorString);
-}
-int32_t FiscalPrinter::FiscalReceiptStation() {
-  return GetNumber(opos::PIDX_FiscalReceiptStation);
-}
-void FiscalPrinter::SetFiscalReceiptStation(int32_t value) {
-  SetNumber(opos::PIDX_FiscalReceiptStation, value);
-}
-int32_t FiscalPrinter::FiscalReceiptType() {
-  return GetNumber(opos::PIDX_FiscalReceiptType);
-}
-void FiscalPrinter::SetFiscalReceiptType(int32_t value) {
-  SetNumber(opos::PIDX_FiscalReceiptType, value);
-}
-bool FiscalPrinter::FlagWhenIdle() {
-  return GetNumber(opos::PIDX_FlagWhenIdle) != 0;
-}
-void FiscalPrinter::SetFlagWhenIdle(bool value) {
-  SetNumber(opos::PIDX_FlagWhenIdle, value ? 1 : 0);
-}
-bool FiscalPrinter::FreezeEvents() {
-  return GetNumber(opos::PIDX_FreezeEvents) != 0;
-}
-void FiscalPrinter::SetFreezeEvents(bool value) {
-  SetNumber(opos::PIDX_FreezeEvents, value ? 1 : 0);
-}
-bool FiscalPrinter::JrnEmpty() {
-  return GetNumber(opos::PIDX_JrnEmpty) != 0;
-}
-bool FiscalPrinter::JrnNearEnd() {
-  return GetNumber(opos::PIDX_JrnNearEnd) != 0;
-}
-int32_t FiscalPrinter::MessageLength() {
-  return GetNumber(opos::PIDX_MessageLength);
-}
-int32_t FiscalPrinter::MessageType() {
-  return GetNumber(opos::PIDX_MessageType);
-}
-void FiscalPrinter::SetMessageType(int32_t value) {
-  SetNumber(opos::PIDX_MessageType, value);
-}
-int32_t FiscalPrinter::NumHeaderLines() {
-  return GetNumber(opos::PIDX_NumHeaderLines);
-}
-int32_t FiscalPrinter::NumTrailerLines() {
-  return GetNumber(opos::PIDX_NumTrailerLines);
-}
-int32_t FiscalPrinter::NumVatRates() {
-  return GetNumber(opos::PIDX_NumVatRates);
-}
+#define KELO_CONTROL_Long(name)                  \
+  int32_t FiscalPrinter::name() {                \
+    return GetPropertyNumber(opos::PIDX_##name); \
+  }
+#define KELO_CONTROL_Bool(name)                       \
+  bool FiscalPrinter::name() {                        \
+    return GetPropertyNumber(opos::PIDX_##name) != 0; \
+  }
+#define KELO_CONTROL_Text(name)                  \
+  std::string FiscalPrinter::name() {            \
+    return GetPropertyString(opos::PIDX_##name); \
+  }
+#define KELO_CONTROL_SET_RO(name, type)
+#define KELO_CONTROL_SET_RW(name, type) KELO_CONTROL_SET_##type(name)
+#define KELO_CONTROL_SET_Long(name)              \
+  void FiscalPrinter::Set##name(int32_t value) { \
+    SetPropertyNumber(opos::PIDX_##name, value); \
+  }
+#define KELO_CONTROL_SET_Bool(name)                      \
+  void FiscalPrinter::Set##name(bool value) {            \
+    SetPropertyNumber(opos::PIDX_##name, value ? 1 : 0); \
+  }
+#define KELO_CONTROL_SET_Text(name)                         \
+  void FiscalPrinter::Set##name(const std::string& value) { \
+    SetPropertyString(opos::PIDX_##name, value);            \
+  }
+#define KELO_PROPERTY(name, index, type, access, service_default) \
+  KELO_CONTROL_##type(name) KELO_CONTROL_SET_##access(name, type)
+#include "opos/properties.def"
+#undef KELO_PROPERTY
+
 int32_t FiscalPrinter::WaitForOutput(int32_t timeout_ms, int32_t* last_output_id) {
   if (!IsOpen()) return opos::OPOS_E_CLOSED;
+  EventSink& sink = *impl_->sink;
   uint64_t idle_before = 0;
   {
-    std::lock_guard<std::mutex> lock(sink_->output_mu);
-    idle_before = sink_->idle_events;
+    std::lock_guard<std::mutex> lock(sink.output_mu);
+    idle_before = sink.idle_events;
   }
   // The service object raises the idle notification once its queue is empty and nothing
   // runs, after the events of the output before it (they travel in order).
   SetPropertyNumber(opos::PIDX_FlagWhenIdle, 1);
   int32_t result = opos::OPOS_SUCCESS;
-  std::unique_lock<std::mutex> lock(sink_->output_mu);
-  auto idle = [&] { return sink_->idle_events != idle_before; };
+  std::unique_lock<std::mutex> lock(sink.output_mu);
+  auto idle = [&] { return sink.idle_events != idle_before; };
   if (timeout_ms < 0) {
     // Without limit, as asked: the idle notification ends it, or nothing does.
-    sink_->output_cv.wait(lock, idle);
-  } else if (!sink_->output_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle)) {
+    sink.output_cv.wait(lock, idle);
+  } else if (!sink.output_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle)) {
     result = opos::OPOS_E_TIMEOUT;
   }
   if (result == opos::OPOS_SUCCESS) {
-    result = sink_->stop_code;
-    sink_->stop_code = 0;
+    result = sink.stop_code;
+    sink.stop_code = 0;
   }
-  if (last_output_id) *last_output_id = sink_->last_output_id;
+  if (last_output_id) *last_output_id = sink.last_output_id;
   return result;
-}
-
-int32_t FiscalPrinter::OutputID() {
-  return GetNumber(opos::PIDX_OutputID);
-}
-std::string FiscalPrinter::PostLine() {
-  return GetString(opos::PIDX_PostLine);
-}
-void FiscalPrinter::SetPostLine(const std::string& value) {
-  SetString(opos::PIDX_PostLine, value);
-}
-int32_t FiscalPrinter::PowerNotify() {
-  return GetNumber(opos::PIDX_PowerNotify);
-}
-void FiscalPrinter::SetPowerNotify(int32_t value) {
-  SetNumber(opos::PIDX_PowerNotify, value);
-}
-int32_t FiscalPrinter::PowerState() {
-  return GetNumber(opos::PIDX_PowerState);
-}
-std::string FiscalPrinter::PreLine() {
-  return GetString(opos::PIDX_PreLine);
-}
-void FiscalPrinter::SetPreLine(const std::string& value) {
-  SetString(opos::PIDX_PreLine, value);
-}
-std::string FiscalPrinter::PredefinedPaymentLines() {
-  return GetString(opos::PIDX_PredefinedPaymentLines);
-}
-int32_t FiscalPrinter::PrinterState() {
-  return GetNumber(opos::PIDX_PrinterState);
-}
-int32_t FiscalPrinter::QuantityDecimalPlaces() {
-  return GetNumber(opos::PIDX_QuantityDecimalPlaces);
-}
-int32_t FiscalPrinter::QuantityLength() {
-  return GetNumber(opos::PIDX_QuantityLength);
-}
-bool FiscalPrinter::RecEmpty() {
-  return GetNumber(opos::PIDX_RecEmpty) != 0;
-}
-bool FiscalPrinter::RecNearEnd() {
-  return GetNumber(opos::PIDX_RecNearEnd) != 0;
-}
-int32_t FiscalPrinter::RemainingFiscalMemory() {
-  return GetNumber(opos::PIDX_RemainingFiscalMemory);
-}
-std::string FiscalPrinter::ReservedWord() {
-  return GetString(opos::PIDX_ReservedWord);
-}
-int32_t FiscalPrinter::ResultCode() {
-  return GetNumber(opos::PIDX_ResultCode);
-}
-int32_t FiscalPrinter::ResultCodeExtended() {
-  return GetNumber(opos::PIDX_ResultCodeExtended);
-}
-std::string FiscalPrinter::ServiceObjectDescription() {
-  return GetString(opos::PIDX_ServiceObjectDescription);
-}
-int32_t FiscalPrinter::ServiceObjectVersion() {
-  return GetNumber(opos::PIDX_ServiceObjectVersion);
-}
-int32_t FiscalPrinter::SlipSelection() {
-  return GetNumber(opos::PIDX_SlipSelection);
-}
-void FiscalPrinter::SetSlipSelection(int32_t value) {
-  SetNumber(opos::PIDX_SlipSelection, value);
-}
-bool FiscalPrinter::SlpEmpty() {
-  return GetNumber(opos::PIDX_SlpEmpty) != 0;
-}
-bool FiscalPrinter::SlpNearEnd() {
-  return GetNumber(opos::PIDX_SlpNearEnd) != 0;
-}
-int32_t FiscalPrinter::State() {
-  return GetNumber(opos::PIDX_State);
-}
-int32_t FiscalPrinter::TotalizerType() {
-  return GetNumber(opos::PIDX_TotalizerType);
-}
-void FiscalPrinter::SetTotalizerType(int32_t value) {
-  SetNumber(opos::PIDX_TotalizerType, value);
-}
-bool FiscalPrinter::TrainingModeActive() {
-  return GetNumber(opos::PIDX_TrainingModeActive) != 0;
-}
-bool FiscalPrinter::CapAdditionalHeader() {
-  return GetNumber(opos::PIDX_CapAdditionalHeader) != 0;
-}
-bool FiscalPrinter::CapAdditionalLines() {
-  return GetNumber(opos::PIDX_CapAdditionalLines) != 0;
-}
-bool FiscalPrinter::CapAdditionalTrailer() {
-  return GetNumber(opos::PIDX_CapAdditionalTrailer) != 0;
-}
-bool FiscalPrinter::CapAmountAdjustment() {
-  return GetNumber(opos::PIDX_CapAmountAdjustment) != 0;
-}
-bool FiscalPrinter::CapAmountNotPaid() {
-  return GetNumber(opos::PIDX_CapAmountNotPaid) != 0;
-}
-bool FiscalPrinter::CapChangeDue() {
-  return GetNumber(opos::PIDX_CapChangeDue) != 0;
-}
-bool FiscalPrinter::CapCheckTotal() {
-  return GetNumber(opos::PIDX_CapCheckTotal) != 0;
-}
-bool FiscalPrinter::CapCompareFirmwareVersion() {
-  return GetNumber(opos::PIDX_CapCompareFirmwareVersion) != 0;
-}
-bool FiscalPrinter::CapCoverSensor() {
-  return GetNumber(opos::PIDX_CapCoverSensor) != 0;
-}
-bool FiscalPrinter::CapDoubleWidth() {
-  return GetNumber(opos::PIDX_CapDoubleWidth) != 0;
-}
-bool FiscalPrinter::CapDuplicateReceipt() {
-  return GetNumber(opos::PIDX_CapDuplicateReceipt) != 0;
-}
-bool FiscalPrinter::CapEmptyReceiptIsVoidable() {
-  return GetNumber(opos::PIDX_CapEmptyReceiptIsVoidable) != 0;
-}
-bool FiscalPrinter::CapFiscalReceiptStation() {
-  return GetNumber(opos::PIDX_CapFiscalReceiptStation) != 0;
-}
-bool FiscalPrinter::CapFiscalReceiptType() {
-  return GetNumber(opos::PIDX_CapFiscalReceiptType) != 0;
-}
-bool FiscalPrinter::CapFixedOutput() {
-  return GetNumber(opos::PIDX_CapFixedOutput) != 0;
-}
-bool FiscalPrinter::CapHasVatTable() {
-  return GetNumber(opos::PIDX_CapHasVatTable) != 0;
-}
-bool FiscalPrinter::CapIndependentHeader() {
-  return GetNumber(opos::PIDX_CapIndependentHeader) != 0;
-}
-bool FiscalPrinter::CapItemList() {
-  return GetNumber(opos::PIDX_CapItemList) != 0;
-}
-bool FiscalPrinter::CapJrnEmptySensor() {
-  return GetNumber(opos::PIDX_CapJrnEmptySensor) != 0;
-}
-bool FiscalPrinter::CapJrnNearEndSensor() {
-  return GetNumber(opos::PIDX_CapJrnNearEndSensor) != 0;
-}
-bool FiscalPrinter::CapJrnPresent() {
-  return GetNumber(opos::PIDX_CapJrnPresent) != 0;
-}
-bool FiscalPrinter::CapMultiContractor() {
-  return GetNumber(opos::PIDX_CapMultiContractor) != 0;
-}
-bool FiscalPrinter::CapNonFiscalMode() {
-  return GetNumber(opos::PIDX_CapNonFiscalMode) != 0;
-}
-bool FiscalPrinter::CapOnlyVoidLastItem() {
-  return GetNumber(opos::PIDX_CapOnlyVoidLastItem) != 0;
-}
-bool FiscalPrinter::CapOrderAdjustmentFirst() {
-  return GetNumber(opos::PIDX_CapOrderAdjustmentFirst) != 0;
-}
-bool FiscalPrinter::CapPackageAdjustment() {
-  return GetNumber(opos::PIDX_CapPackageAdjustment) != 0;
-}
-bool FiscalPrinter::CapPercentAdjustment() {
-  return GetNumber(opos::PIDX_CapPercentAdjustment) != 0;
-}
-bool FiscalPrinter::CapPositiveAdjustment() {
-  return GetNumber(opos::PIDX_CapPositiveAdjustment) != 0;
-}
-bool FiscalPrinter::CapPostPreLine() {
-  return GetNumber(opos::PIDX_CapPostPreLine) != 0;
-}
-bool FiscalPrinter::CapPowerLossReport() {
-  return GetNumber(opos::PIDX_CapPowerLossReport) != 0;
-}
-bool FiscalPrinter::CapPowerReporting() {
-  return GetNumber(opos::PIDX_CapPowerReporting) != 0;
-}
-bool FiscalPrinter::CapPredefinedPaymentLines() {
-  return GetNumber(opos::PIDX_CapPredefinedPaymentLines) != 0;
-}
-bool FiscalPrinter::CapRecEmptySensor() {
-  return GetNumber(opos::PIDX_CapRecEmptySensor) != 0;
-}
-bool FiscalPrinter::CapRecNearEndSensor() {
-  return GetNumber(opos::PIDX_CapRecNearEndSensor) != 0;
-}
-bool FiscalPrinter::CapRecPresent() {
-  return GetNumber(opos::PIDX_CapRecPresent) != 0;
-}
-bool FiscalPrinter::CapReceiptNotPaid() {
-  return GetNumber(opos::PIDX_CapReceiptNotPaid) != 0;
-}
-bool FiscalPrinter::CapRemainingFiscalMemory() {
-  return GetNumber(opos::PIDX_CapRemainingFiscalMemory) != 0;
-}
-bool FiscalPrinter::CapReservedWord() {
-  return GetNumber(opos::PIDX_CapReservedWord) != 0;
-}
-bool FiscalPrinter::CapSetCurrency() {
-  return GetNumber(opos::PIDX_CapSetCurrency) != 0;
-}
-bool FiscalPrinter::CapSetHeader() {
-  return GetNumber(opos::PIDX_CapSetHeader) != 0;
-}
-bool FiscalPrinter::CapSetPOSID() {
-  return GetNumber(opos::PIDX_CapSetPOSID) != 0;
-}
-bool FiscalPrinter::CapSetStoreFiscalID() {
-  return GetNumber(opos::PIDX_CapSetStoreFiscalID) != 0;
-}
-bool FiscalPrinter::CapSetTrailer() {
-  return GetNumber(opos::PIDX_CapSetTrailer) != 0;
-}
-bool FiscalPrinter::CapSetVatTable() {
-  return GetNumber(opos::PIDX_CapSetVatTable) != 0;
-}
-bool FiscalPrinter::CapSlpEmptySensor() {
-  return GetNumber(opos::PIDX_CapSlpEmptySensor) != 0;
-}
-bool FiscalPrinter::CapSlpFiscalDocument() {
-  return GetNumber(opos::PIDX_CapSlpFiscalDocument) != 0;
-}
-bool FiscalPrinter::CapSlpFullSlip() {
-  return GetNumber(opos::PIDX_CapSlpFullSlip) != 0;
-}
-bool FiscalPrinter::CapSlpNearEndSensor() {
-  return GetNumber(opos::PIDX_CapSlpNearEndSensor) != 0;
-}
-bool FiscalPrinter::CapSlpPresent() {
-  return GetNumber(opos::PIDX_CapSlpPresent) != 0;
-}
-bool FiscalPrinter::CapSlpValidation() {
-  return GetNumber(opos::PIDX_CapSlpValidation) != 0;
-}
-bool FiscalPrinter::CapStatisticsReporting() {
-  return GetNumber(opos::PIDX_CapStatisticsReporting) != 0;
-}
-bool FiscalPrinter::CapSubAmountAdjustment() {
-  return GetNumber(opos::PIDX_CapSubAmountAdjustment) != 0;
-}
-bool FiscalPrinter::CapSubPercentAdjustment() {
-  return GetNumber(opos::PIDX_CapSubPercentAdjustment) != 0;
-}
-bool FiscalPrinter::CapSubtotal() {
-  return GetNumber(opos::PIDX_CapSubtotal) != 0;
-}
-bool FiscalPrinter::CapTotalizerType() {
-  return GetNumber(opos::PIDX_CapTotalizerType) != 0;
-}
-bool FiscalPrinter::CapTrainingMode() {
-  return GetNumber(opos::PIDX_CapTrainingMode) != 0;
-}
-bool FiscalPrinter::CapUpdateFirmware() {
-  return GetNumber(opos::PIDX_CapUpdateFirmware) != 0;
-}
-bool FiscalPrinter::CapUpdateStatistics() {
-  return GetNumber(opos::PIDX_CapUpdateStatistics) != 0;
-}
-bool FiscalPrinter::CapValidateJournal() {
-  return GetNumber(opos::PIDX_CapValidateJournal) != 0;
-}
-bool FiscalPrinter::CapXReport() {
-  return GetNumber(opos::PIDX_CapXReport) != 0;
 }
 
 }  // namespace kelo::control

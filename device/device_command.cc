@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

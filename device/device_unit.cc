@@ -8,8 +8,8 @@
 #include <chrono>
 
 #include "device/fpu_fiscal_device.h"
-#include "device/opos_codes.h"
 #include "link/fpu_frame.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -8,10 +8,10 @@
 #include "device/device_operations.h"
 #include "device/directio_text.h"
 #include "device/graphic_sender.h"
-#include "device/opos_codes.h"
 #include "device/parameter_text.h"
 #include "device/report_files.h"
 #include "imaging/graphic_download.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "device/device_operations.h"
-#include "device/opos_codes.h"
 #include "device/parameter_text.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -10,7 +10,7 @@
 
 #include "platform/os/safe_file.h"
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "device/device_operations.h"
-#include "device/opos_codes.h"
 #include "device/parameter_text.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -2,8 +2,8 @@
 // non-fiscal printing.
 #include "device/device_operations.h"
 #include "device/line_composer.h"
-#include "device/opos_codes.h"
 #include "device/parameter_text.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

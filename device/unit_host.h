@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device {
 

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     ++progress.completed;
   });
   printer.SetStatusUpdateHandler([&](int32_t status) {
-    if (status != kelo::control::opos::FPTR_SUE_IDLE) return;
+    if (status != kelo::opos::FPTR_SUE_IDLE) return;
     std::lock_guard lock(progress.mutex);
     progress.idle = true;
     progress.changed.notify_all();
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
       [&](int32_t result_code, int32_t extended, int32_t locus, int32_t& response) {
         std::fprintf(stderr, "ErrorEvent: %d/%d at locus %d\n", result_code, extended, locus);
         // Clear the queue rather than retry: the receipt will be voided below.
-        response = kelo::control::opos::OPOS_ER_CLEAR;
+        response = kelo::opos::OPOS_ER_CLEAR;
         std::lock_guard lock(progress.mutex);
         progress.error = result_code;
         progress.changed.notify_all();
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
   printer.SetAsyncMode(true);
   bool ok =
       Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
-      Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1000, 1, 0, ""),
+      Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1000, 1, Cents(0), ""),
          "PrintRecItem") &&
       Ok(printer, printer.PrintRecItem("Latte fresco", Cents(340), 2000, 1, Cents(170), "lt"),
          "PrintRecItem") &&
-      Ok(printer, printer.PrintRecSubtotal(0), "PrintRecSubtotal") &&
+      Ok(printer, printer.PrintRecSubtotal(Cents(0)), "PrintRecSubtotal") &&
       Ok(printer, printer.PrintRecTotal(Cents(590), Cents(1000), "Contanti"), "PrintRecTotal");
   if (ok) {
     // Ask for one FPTR_SUE_IDLE once the queue is empty (at once if it already is), and wait

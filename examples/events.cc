@@ -32,17 +32,17 @@ int main(int argc, char** argv) {
   printer.SetStatusUpdateHandler([&](int32_t status) {
     // Runs on this program's main thread, inside RunPending().
     switch (status) {
-      case opos::FPTR_SUE_IDLE:
+      case kelo::opos::FPTR_SUE_IDLE:
         std::puts("StatusUpdateEvent: idle");
         idle = true;
         break;
-      case opos::PTR_SUE_COVER_OPEN:
+      case kelo::opos::FPTR_SUE_COVER_OPEN:
         std::puts("StatusUpdateEvent: cover open");
         break;
-      case opos::PTR_SUE_REC_NEAREMPTY:
+      case kelo::opos::FPTR_SUE_REC_NEAREMPTY:
         std::puts("StatusUpdateEvent: paper near end");
         break;
-      case opos::PTR_SUE_REC_EMPTY:
+      case kelo::opos::FPTR_SUE_REC_EMPTY:
         std::puts("StatusUpdateEvent: paper out");
         break;
       default:
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     std::printf("ErrorEvent: %d/%d at locus %d (%s); PrinterState %d\n", rc, extended, locus,
                 printer.ErrorString().c_str(), printer.PrinterState());
     // OPOS_ER_RETRY would run the failed output again (after, say, closing the cover).
-    response = opos::OPOS_ER_CLEAR;
+    response = kelo::opos::OPOS_ER_CLEAR;
   });
 
   if (!example::OpenClaimEnable(printer, device)) return 1;

@@ -9,8 +9,8 @@
 namespace example {
 
 // Amounts are OPOS currency: the amount times 10000. Cents(120) is 1.20.
-constexpr int64_t Cents(int64_t cents) {
-  return cents * 100;
+constexpr kelo::control::Currency Cents(int64_t cents) {
+  return kelo::control::Currency(cents * 100);
 }
 
 // Prints what went wrong when `result` is not 0 and answers whether the call succeeded.

@@ -12,16 +12,6 @@
 
 using example::Ok;
 
-namespace {
-
-// PrinterState values (UnifiedPOS FPTR_PS_*).
-constexpr int32_t kMonitor = 1;
-constexpr int32_t kFiscalReceipt = 2;        // items being sold
-constexpr int32_t kFiscalReceiptTotal = 3;   // paid in part
-constexpr int32_t kFiscalReceiptEnding = 4;  // paid in full, not yet ended
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const std::string device = argc > 1 ? argv[1] : "KeloFPU";
   kelo::control::FiscalPrinter printer;
@@ -31,15 +21,15 @@ int main(int argc, char** argv) {
   const int32_t state = printer.PrinterState();
   bool ok = true;
   switch (state) {
-    case kMonitor:
+    case kelo::opos::FPTR_PS_MONITOR:
       std::puts("no receipt open");
       break;
-    case kFiscalReceiptEnding:
+    case kelo::opos::FPTR_PS_FISCAL_RECEIPT_ENDING:  // paid in full, not yet ended
       std::puts("a paid receipt was open: ending it");
       ok = Ok(printer, printer.EndFiscalReceipt(false), "EndFiscalReceipt");
       break;
-    case kFiscalReceipt:
-    case kFiscalReceiptTotal:
+    case kelo::opos::FPTR_PS_FISCAL_RECEIPT:        // items being sold
+    case kelo::opos::FPTR_PS_FISCAL_RECEIPT_TOTAL:  // paid in part
       std::puts("an unpaid receipt was open: voiding it");
       ok = Ok(printer, printer.PrintRecVoid("Scontrino annullato"), "PrintRecVoid") &&
            Ok(printer, printer.EndFiscalReceipt(false), "EndFiscalReceipt");

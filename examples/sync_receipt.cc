@@ -24,17 +24,17 @@ int main(int argc, char** argv) {
   // UnitName are printed on a line of their own when given.
   bool ok =
       Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
-      Ok(printer, printer.PrintRecItem("Caffè espresso", Cents(120), 1000, 1, 0, ""),
+      Ok(printer, printer.PrintRecItem("Caffè espresso", Cents(120), 1000, 1, Cents(0), ""),
          "PrintRecItem") &&
       Ok(printer, printer.PrintRecItem("Cornetto", Cents(150), 2000, 1, Cents(75), "pz"),
          "PrintRecItem") &&
-      Ok(printer, printer.PrintRecItem("Acqua minerale", Cents(80), 1000, 2, 0, ""),
+      Ok(printer, printer.PrintRecItem("Acqua minerale", Cents(80), 1000, 2, Cents(0), ""),
          "PrintRecItem") &&
       Ok(printer,
-         printer.PrintRecItemAdjustment(kelo::control::opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                        "Sconto fedeltà", Cents(30), 2),
+         printer.PrintRecItemAdjustment(kelo::opos::FPTR_AT_AMOUNT_DISCOUNT, "Sconto fedeltà",
+                                        Cents(30), 2),
          "PrintRecItemAdjustment") &&
-      Ok(printer, printer.PrintRecSubtotal(0), "PrintRecSubtotal") &&
+      Ok(printer, printer.PrintRecSubtotal(Cents(0)), "PrintRecSubtotal") &&
       // Total 3.20: 2.00 in cash, then the remaining 1.20 by card.
       Ok(printer, printer.PrintRecTotal(Cents(320), Cents(200), "Contanti"), "PrintRecTotal") &&
       Ok(printer, printer.PrintRecTotal(Cents(320), Cents(120), "Carta"), "PrintRecTotal") &&

@@ -9,8 +9,8 @@
 #include "device/device_operations.h"
 #include "device/device_status_block.h"
 #include "device/line_composer.h"
-#include "device/opos_codes.h"
 #include "device/parameter_text.h"
+#include "opos/opos_constants.h"
 #include "testing/device_fakes.h"
 
 namespace {
@@ -62,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   kelo::device::testing::FakeDevice device;
   kelo::device::testing::FakeHost host;
-  host.SetNumberProperty(kelo::device::opos::PIDX_PrinterState, state);
-  host.SetNumberProperty(kelo::device::opos::PIDX_AsyncMode, data[1] >> 7);
-  host.SetStringProperty(kelo::device::opos::PIDX_PreLine, input.substr(0, 8));
+  host.SetNumberProperty(kelo::opos::PIDX_PrinterState, state);
+  host.SetNumberProperty(kelo::opos::PIDX_AsyncMode, data[1] >> 7);
+  host.SetStringProperty(kelo::opos::PIDX_PreLine, input.substr(0, 8));
   DeviceOperations ops(device, host);
   std::string output;
   (ops.*op)(input, output);

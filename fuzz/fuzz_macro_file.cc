@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "control/fiscal_printer.h"
-#include "macro/macro_engine.h"
-#include "macro/macro_file.h"
 #include "platform/os/clock.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/log_model.h"
 #include "testapp/core/ui_seams.h"
+#include "testapp/macro/macro_engine.h"
+#include "testapp/macro/macro_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kelo;

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "opos/opos_constants.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/variant.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (setup & 2) {
       Call(*unit.Get(), id_of("ClaimDevice"), InvokeKind::Method, {Variant::Long(1000)});
       Call(*unit.Get(), id_of("SetPropertyNumber"), InvokeKind::Method,
-           {Variant::Long(kelo::service::pidx::DeviceEnabled), Variant::Long(1)});
+           {Variant::Long(kelo::opos::PIDX_DeviceEnabled), Variant::Long(1)});
     }
   }
   for (int calls = 0; calls < 16 && !in.empty(); ++calls) {

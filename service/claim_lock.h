@@ -13,7 +13,7 @@ namespace kelo::service {
 
 class ClaimLock {
  public:
-  // timeout_ms: -1 (OPOS_FOREVER) waits without limit, as the caller asked; any other
+  // timeout_ms: -1 (opos::OPOS_FOREVER) waits without limit, as the caller asked; any other
   // negative value is taken as 0. True when the lock was obtained.
   bool Acquire(int32_t timeout_ms);
   void Release();

@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "opos/opos_constants.h"
 #include "platform/text/cp1252.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
@@ -17,14 +17,14 @@ constexpr const char* kNames[ControlBinding::kCount] = {"SODirectIO", "SOError",
 
 int32_t ControlBinding::Bind(automation::IDispatch* control) {
   Reset();
-  if (!control) return OPOS_E_FAILURE;
+  if (!control) return opos::OPOS_E_FAILURE;
   automation::DispId ids[kCount] = {};
   for (int i = 0; i < kCount; ++i) {
-    if (automation::Failed(control->GetIDsOfNames(kNames[i], &ids[i]))) return OPOS_E_FAILURE;
+    if (automation::Failed(control->GetIDsOfNames(kNames[i], &ids[i]))) return opos::OPOS_E_FAILURE;
   }
   control_ = automation::ComPtr<automation::IDispatch>(control);
   for (int i = 0; i < kCount; ++i) ids_[i] = ids[i];
-  return OPOS_SUCCESS;
+  return opos::OPOS_SUCCESS;
 }
 
 void ControlBinding::Reset() {

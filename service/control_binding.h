@@ -12,7 +12,7 @@ class ControlBinding {
  public:
   enum Member { kDirectIO = 0, kError, kOutputComplete, kStatusUpdate, kVersion, kCount };
 
-  // Resolves the five names, in order, on control. 0, or 111 (OPOS_E_FAILURE) when control
+  // Resolves the five names, in order, on control. 0, or 111 (opos::OPOS_E_FAILURE) when control
   // is null or any name does not resolve; a failed bind leaves the binding empty.
   int32_t Bind(automation::IDispatch* control);
   void Reset();

@@ -2,8 +2,8 @@
 
 #include "device/device_unit.h"
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "service/library_lifetime.h"
-#include "service/opos_codes.h"
 #include "service/trace_log.h"
 #include "service/version_info.h"
 
@@ -93,7 +93,7 @@ int32_t CFiscalPrinterUnit::RefuseNotSupported(std::string_view name,
       name,
       [this] {
         verifyOpenedClaimedEnabled();
-        Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+        Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported");
       },
       entry_line);
 }
@@ -107,15 +107,15 @@ void CFiscalPrinterUnit::SetResult(int32_t code, int32_t extended, std::string t
 }
 
 void CFiscalPrinterUnit::ClearResult() {
-  SetResult(OPOS_SUCCESS, 0, std::string());
+  SetResult(opos::OPOS_SUCCESS, 0, std::string());
 }
 
 // ---- Guard checks ----
 
 void CFiscalPrinterUnit::verifyOpened() {
-  if (GetState() != OPOS_S_CLOSED) return;
+  if (GetState() != opos::OPOS_S_CLOSED) return;
   trace::Printf(trace::kLevelMethods, "+CFiscalPrinterUnit::verifyOpened fails (OPOS_E_CLOSED)\n");
-  Fail(OPOS_E_CLOSED, 0, "The service is not open (OpenService first)");
+  Fail(opos::OPOS_E_CLOSED, 0, "The service is not open (OpenService first)");
 }
 
 void CFiscalPrinterUnit::verifyOpenedClaimed() {
@@ -123,7 +123,7 @@ void CFiscalPrinterUnit::verifyOpenedClaimed() {
   if (claimed()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyOpenedClaimed fails (OPOS_E_NOTCLAIMED)\n");
-  Fail(OPOS_E_NOTCLAIMED, 0, "The device is not claimed (ClaimDevice first)");
+  Fail(opos::OPOS_E_NOTCLAIMED, 0, "The device is not claimed (ClaimDevice first)");
 }
 
 void CFiscalPrinterUnit::verifyOpenedClaimedEnabled() {
@@ -131,25 +131,25 @@ void CFiscalPrinterUnit::verifyOpenedClaimedEnabled() {
   if (device_enabled()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyOpenedClaimedEnabled fails (OPOS_E_DISABLED)\n");
-  Fail(OPOS_E_DISABLED, 0, "The device is not enabled (set DeviceEnabled first)");
+  Fail(opos::OPOS_E_DISABLED, 0, "The device is not enabled (set DeviceEnabled first)");
 }
 
 void CFiscalPrinterUnit::verifyPrinterState(int32_t a, int32_t b, int32_t c) {
-  const int32_t state = GetNumberProperty(pidx::PrinterState);
+  const int32_t state = GetNumberProperty(opos::PIDX_PrinterState);
   if (state == a || state == b || state == c) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyPrinterState fails (OPOS_E_EXTENDED, "
                 "OPOS_EFPTR_WRONG_STATE)\n");
   // The apostrophe is the Windows-1252 right single quotation mark.
-  Fail(OPOS_E_EXTENDED, OPOS_EFPTR_WRONG_STATE,
+  Fail(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_WRONG_STATE,
        "The Fiscal Printer\x92s current state does not allow this state transition");
 }
 
 void CFiscalPrinterUnit::verifyDayClosed() {
-  if (GetNumberProperty(pidx::DayOpened) == 0) return;
+  if (GetNumberProperty(opos::PIDX_DayOpened) == 0) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyDayClosed fails (OPOS_E_ILLEGAL)\n");
-  Fail(OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
+  Fail(opos::OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
 }
 
 void CFiscalPrinterUnit::verifyVatId(int32_t vat_id, bool item_sale) {
@@ -158,7 +158,7 @@ void CFiscalPrinterUnit::verifyVatId(int32_t vat_id, bool item_sale) {
   if (device_unit_->VerifyVatInfo(vat_id, item_sale).ok()) return;
   trace::Printf(trace::kLevelMethods,
                 "+CFiscalPrinterUnit::verifyVatId fails (OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT)\n");
-  Fail(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
+  Fail(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
 }
 
 // ---- Fields ----
@@ -229,15 +229,15 @@ const char* CFiscalPrinterUnit::GetPropertyName(int32_t index) {
 int32_t CFiscalPrinterUnit::GetNumberProperty(int32_t index) {
   std::lock_guard<std::mutex> lock(fields_mu_);
   switch (index) {
-    case pidx::Claimed:
+    case opos::PIDX_Claimed:
       return claimed_ ? 1 : 0;
-    case pidx::DeviceEnabled:
+    case opos::PIDX_DeviceEnabled:
       return device_enabled_;
-    case pidx::ResultCode:
+    case opos::PIDX_ResultCode:
       return result_code_;
-    case pidx::ResultCodeExtended:
+    case opos::PIDX_ResultCodeExtended:
       return result_code_extended_;
-    case pidx::State:
+    case opos::PIDX_State:
       return state_;
     default:
       return properties_.Number(index);
@@ -247,19 +247,19 @@ int32_t CFiscalPrinterUnit::GetNumberProperty(int32_t index) {
 void CFiscalPrinterUnit::SetNumberProperty(int32_t index, int32_t value) {
   std::lock_guard<std::mutex> lock(fields_mu_);
   switch (index) {
-    case pidx::Claimed:
+    case opos::PIDX_Claimed:
       claimed_ = value != 0;
       return;
-    case pidx::DeviceEnabled:
+    case opos::PIDX_DeviceEnabled:
       device_enabled_ = value;
       return;
-    case pidx::ResultCode:
+    case opos::PIDX_ResultCode:
       result_code_ = value;
       return;
-    case pidx::ResultCodeExtended:
+    case opos::PIDX_ResultCodeExtended:
       result_code_extended_ = value;
       return;
-    case pidx::State:
+    case opos::PIDX_State:
       state_ = value;
       return;
     default:
@@ -269,13 +269,13 @@ void CFiscalPrinterUnit::SetNumberProperty(int32_t index, int32_t value) {
 
 std::string CFiscalPrinterUnit::GetStringProperty(int32_t index) {
   std::lock_guard<std::mutex> lock(fields_mu_);
-  if (index == pidx::ErrorString) return error_string_;
+  if (index == opos::PIDX_ErrorString) return error_string_;
   return properties_.Text(index);
 }
 
 void CFiscalPrinterUnit::SetStringProperty(int32_t index, const std::string& value) {
   std::lock_guard<std::mutex> lock(fields_mu_);
-  if (index == pidx::ErrorString) {
+  if (index == opos::PIDX_ErrorString) {
     error_string_ = value;
     return;
   }
@@ -294,8 +294,8 @@ void CFiscalPrinterUnit::SetState(int32_t state) {
 
 bool CFiscalPrinterUnit::ClaimIdleEvent() {
   std::lock_guard<std::mutex> lock(fields_mu_);
-  if (state_ != OPOS_S_IDLE || properties_.Number(pidx::FlagWhenIdle) == 0) return false;
-  properties_.SetNumber(pidx::FlagWhenIdle, 0);
+  if (state_ != opos::OPOS_S_IDLE || properties_.Number(opos::PIDX_FlagWhenIdle) == 0) return false;
+  properties_.SetNumber(opos::PIDX_FlagWhenIdle, 0);
   return true;
 }
 

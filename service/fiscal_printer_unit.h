@@ -8,11 +8,11 @@
 // Texts inside the unit are Windows-1252; Invoke converts from and to UTF-8 at the
 // automation boundary.
 //
-// Where the code lives: unit_dispatch.cc (method table and Invoke), fiscal_printer_unit.cc
-// (construction, calling frame, guard checks, host interface), unit_lifecycle.cc (open,
-// close, claim, release, the common methods), unit_properties.cc (property access),
-// unit_device_link.cc (the steps the device layer performs), unit_port.cc (the serial port),
-// methods_*.cc (the front ends of the FiscalPrinter methods).
+// Where the code lives: method_dispatch.h and unit_dispatch.cc (method table and Invoke),
+// fiscal_printer_unit.cc (construction, calling frame, guard checks, host interface),
+// unit_lifecycle.cc (open, close, claim, release, the common methods), unit_properties.cc (property
+// access), unit_device_link.cc (the steps the device layer performs), unit_port.cc (the serial
+// port), methods_*.cc (the front ends of the FiscalPrinter methods).
 #pragma once
 #include <array>
 #include <condition_variable>
@@ -49,13 +49,13 @@ namespace kelo::service {
 class CFiscalPrinterUnit : public automation::DispatchObject, public device::UnitHost {
  public:
   // registry_file: the configuration file OpenService reads ("" = the platform default,
-  // $OPOS_REGISTRY or /etc/opos/registry.reg).
+  // $opos::OPOS_REGISTRY or /etc/opos/registry.reg).
   explicit CFiscalPrinterUnit(std::string registry_file = "");
   // With another time source for the serial line and the device layer (tests run protocol
   // deadlines on a faster clock). The clock must outlive the unit.
   CFiscalPrinterUnit(std::string registry_file, platform::Clock& clock);
 
-  // The method table: names in dispatch-identifier order (identifier = position + 1).
+  // The method table (opos/methods.def): names in dispatch-identifier order.
   static const std::vector<std::string>& MethodTable();
 
   automation::HRESULT Invoke(automation::DispId id, automation::InvokeKind kind,
@@ -156,6 +156,11 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
                            int32_t vat_info, int64_t unit_price, const std::string& unit_name);
   int32_t printRecItemAdjustmentVoid(int32_t adjustment_type, const std::string& description,
                                      int64_t amount, int32_t vat_info);
+
+  // Before a method runs: traces what its text arguments lost on conversion and refuses the
+  // call (through the calling frame) for malformed UTF-8 (106) or, with the StrictText key,
+  // for a character that could not be printed as given (114/215). 0 when the method may run.
+  int32_t CheckTextArguments(std::string_view method, const std::vector<TextArgumentNote>& notes);
 
   // ---- Guard checks: on failure they trace, fill the result fields and throw ----
   void verifyOpened();
@@ -264,10 +269,6 @@ class CFiscalPrinterUnit : public automation::DispatchObject, public device::Uni
   int32_t RefuseNotSupported(std::string_view name, const std::string* entry_line = nullptr);
   void SetResult(int32_t code, int32_t extended, std::string text);
   void ClearResult();
-  // Before a method runs: traces what its text arguments lost on conversion and refuses the
-  // call (through the calling frame) for malformed UTF-8 (106) or, with the StrictText key,
-  // for a character that could not be printed as given (114/215). 0 when the method may run.
-  int32_t CheckTextArguments(std::string_view method, const std::vector<TextArgumentNote>& notes);
 
  private:
   // A ClaimDevice in progress: counted from its start to its end, so that ReleaseDevice and

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "service/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "service/opos_exception.h"
 
 namespace kelo::service {
@@ -29,7 +29,7 @@ int64_t CheckedHundredths(int64_t currency_raw) {
                   static_cast<long long>((currency_raw < 0 ? -currency_raw : currency_raw) % 10000),
                   static_cast<long long>(kMaxAmountHundredths / 100),
                   static_cast<long long>(kMaxAmountHundredths % 100));
-    throw COposException(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_ITEM_AMOUNT, text);
+    throw COposException(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_BAD_ITEM_AMOUNT, text);
   }
   return hundredths;
 }

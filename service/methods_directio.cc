@@ -9,8 +9,8 @@
 #include "device/directio_text.h"
 #include "device/drawer_wait.h"
 #include "device/parameter_text.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
@@ -95,15 +95,15 @@ int32_t CFiscalPrinterUnit::DirectIO(int32_t command, std::span<int32_t> data, s
       [&] {
         verifyOpenedClaimedEnabled();
         const std::string deprecated = device::DeprecatedDirectIOText(command);
-        if (!deprecated.empty()) Fail(OPOS_E_DEPRECATED, 0, deprecated);
+        if (!deprecated.empty()) Fail(opos::OPOS_E_DEPRECATED, 0, deprecated);
         if (command == dio::kDebug) return;
         const device::DeviceOp op = OperationOf(command);
         if (op == nullptr && command != dio::kDrawerGet && command != dio::kDrawerWait) {
-          Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+          Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported");
         }
         const size_t needed = device::DirectIODataNeeded(command, data);
         if (data.size() < needed) {
-          Fail(OPOS_E_ILLEGAL, 0,
+          Fail(opos::OPOS_E_ILLEGAL, 0,
                "DirectIO " + std::to_string(command) + " needs " + std::to_string(needed) +
                    " data elements, " + std::to_string(data.size()) + " given");
         }

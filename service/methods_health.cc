@@ -4,14 +4,14 @@
 
 #include "device/device_operations.h"
 #include "device/device_unit.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 #include "service/version_info.h"
 
 namespace kelo::service {
 
 namespace {
-// OPOS_CH_INTERNAL, OPOS_CH_EXTERNAL.
+// opos::OPOS_CH_INTERNAL, opos::OPOS_CH_EXTERNAL.
 constexpr int32_t kInternal = 1;
 constexpr int32_t kExternal = 2;
 
@@ -35,7 +35,7 @@ int32_t CFiscalPrinterUnit::CheckHealth(int32_t level) {
   const std::string entry = "+CFiscalPrinterUnit::CheckHealth(" + std::to_string(level) + ")\n";
   // A nested call that failed ends the check with its own result.
   auto nested = [this](int32_t code) {
-    if (code != OPOS_SUCCESS) Fail(code, result_code_extended(), error_string());
+    if (code != opos::OPOS_SUCCESS) Fail(code, result_code_extended(), error_string());
   };
   return RunMethod(
       "CheckHealth",
@@ -46,9 +46,9 @@ int32_t CFiscalPrinterUnit::CheckHealth(int32_t level) {
             RunSync(&device::DeviceOperations::DoCheckHealth, "");
             return;
           }
-          if (level != kExternal) Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+          if (level != kExternal) Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported");
 
-          verifyPrinterState(FPTR_PS_MONITOR);
+          verifyPrinterState(opos::FPTR_PS_MONITOR);
           nested(resetPrinter());
           nested(beginNonFiscal());
 
@@ -63,11 +63,11 @@ int32_t CFiscalPrinterUnit::CheckHealth(int32_t level) {
               VersionText("\x1b|1F\r\n\x1b|cA**** CO INFOS ****\r\n\x1b|lA-OPOS Version: %d.%d.%d",
                           co_version),
               "\x1b|1F\r\n\x1b|cA**** SO INFOS ****",
-              "\x1b|lA-Device name:\r\n\x1b|lA    " + GetStringProperty(pidx::DeviceName),
+              "\x1b|lA-Device name:\r\n\x1b|lA    " + GetStringProperty(opos::PIDX_DeviceName),
               "\x1b|lA-Device description\r\n\x1b|lA    " +
-                  GetStringProperty(pidx::DeviceDescription),
+                  GetStringProperty(opos::PIDX_DeviceDescription),
               VersionText("\x1b|lA-OPOS Version: %d.%d.%d",
-                          GetNumberProperty(pidx::ServiceObjectVersion)),
+                          GetNumberProperty(opos::PIDX_ServiceObjectVersion)),
               "\x1b|lA-File Version: " + OwnVersionString("FileVersion"),
               "\x1b|lA-Company     : " + OwnVersionString("CompanyName"),
               "\x1b|1F\r\n\x1b|cA**** MACHINE ****\r\n\x1b|lA-Name    : " + model,
@@ -80,9 +80,9 @@ int32_t CFiscalPrinterUnit::CheckHealth(int32_t level) {
 
           nested(endNonFiscal());
           nested(resetPrinter());
-          SetStringProperty(pidx::CheckHealthText, "Good");
+          SetStringProperty(opos::PIDX_CheckHealthText, "Good");
         } catch (const COposException&) {
-          SetStringProperty(pidx::CheckHealthText, "Failure");
+          SetStringProperty(opos::PIDX_CheckHealthText, "Failure");
           throw;
         }
       },

@@ -1,8 +1,8 @@
 // Non-fiscal printing and training mode front ends.
 #include "device/device_operations.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
 #include "service/front_end_text.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
@@ -11,7 +11,7 @@ using device::DeviceOperations;
 int32_t CFiscalPrinterUnit::beginNonFiscal() {
   return RunMethod("beginNonFiscal", [this] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapNonFiscalMode, "CapNonFiscalMode is false");
+    RequireCapability(opos::PIDX_CapNonFiscalMode, "CapNonFiscalMode is false");
     RunSync(&DeviceOperations::DoBeginNonFiscal, "");
   });
 }
@@ -31,8 +31,9 @@ int32_t CFiscalPrinterUnit::PrintNormalFrame(int32_t station, const std::string&
                                              bool force_sync) {
   return RunMethod("printNormal", [&] {
     verifyOpenedClaimedEnabled();
-    // FPTR_S_JOURNAL 1, FPTR_S_RECEIPT 2, FPTR_S_JOURNAL_RECEIPT 3.
-    if (station < 1 || station > 3) Fail(OPOS_E_ILLEGAL, 0, "The specified station does not exist");
+    // opos::FPTR_S_JOURNAL 1, opos::FPTR_S_RECEIPT 2, opos::FPTR_S_JOURNAL_RECEIPT 3.
+    if (station < 1 || station > 3)
+      Fail(opos::OPOS_E_ILLEGAL, 0, "The specified station does not exist");
     const std::string text = ParamText().Number(station).Text(data).str();
     if (force_sync) {
       RunSync(&DeviceOperations::DoPrintNormal, text);
@@ -45,7 +46,7 @@ int32_t CFiscalPrinterUnit::PrintNormalFrame(int32_t station, const std::string&
 int32_t CFiscalPrinterUnit::beginTraining() {
   return RunMethod("beginTraining", [this] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapTrainingMode, "CapTrainingMode is false");
+    RequireCapability(opos::PIDX_CapTrainingMode, "CapTrainingMode is false");
     RunSync(&DeviceOperations::DoBeginTraining, "");
   });
 }
@@ -53,7 +54,7 @@ int32_t CFiscalPrinterUnit::beginTraining() {
 int32_t CFiscalPrinterUnit::endTraining() {
   return RunMethod("endTraining", [this] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapTrainingMode, "CapTrainingMode is false");
+    RequireCapability(opos::PIDX_CapTrainingMode, "CapTrainingMode is false");
     RunSync(&DeviceOperations::DoEndTraining, "");
   });
 }

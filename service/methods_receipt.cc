@@ -3,16 +3,16 @@
 #include <cstdio>
 
 #include "device/device_operations.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
 #include "service/front_end_text.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
 using device::DeviceOperations;
 
 namespace {
-// FPTR_AT_*: the adjustment types of the UnifiedPOS FiscalPrinter.
+// opos::FPTR_AT_*: the adjustment types of the UnifiedPOS FiscalPrinter.
 constexpr int32_t kAmountDiscount = 1;
 constexpr int32_t kAmountSurcharge = 2;
 constexpr int32_t kPercentageDiscount = 3;
@@ -26,11 +26,11 @@ constexpr char kInvalidAdjustment[] = "The adjustmentType parameter is invalid";
 void CFiscalPrinterUnit::CheckItemAdjustmentType(int32_t type, bool no_adjustment_ok) {
   if (type == 0 && no_adjustment_ok) return;
   if (type == kAmountDiscount || type == kAmountSurcharge) {
-    RequireCapability(pidx::CapAmountAdjustment, "CapAmountAdjustment is false");
+    RequireCapability(opos::PIDX_CapAmountAdjustment, "CapAmountAdjustment is false");
   } else if (type == kPercentageDiscount || type == kPercentageSurcharge) {
-    RequireCapability(pidx::CapPercentAdjustment, "CapPercentAdjustment is false");
+    RequireCapability(opos::PIDX_CapPercentAdjustment, "CapPercentAdjustment is false");
   } else {
-    Fail(OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
+    Fail(opos::OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
   }
 }
 
@@ -38,24 +38,24 @@ int32_t CFiscalPrinterUnit::beginFiscalReceipt(bool print_header) {
   return RunMethod("beginFiscalReceipt", [&] {
     verifyOpenedClaimedEnabled();
     if (print_header) {
-      RequireCapability(pidx::CapIndependentHeader,
+      RequireCapability(opos::PIDX_CapIndependentHeader,
                         "CapIndependentHeader is false and printHeader is true");
-      RequireCapability(pidx::CapAdditionalHeader,
+      RequireCapability(opos::PIDX_CapAdditionalHeader,
                         "CapAdditionalHeader is false and printHeader is true");
     }
-    const int32_t type = GetNumberProperty(pidx::FiscalReceiptType);
-    if (type == FPTR_RT_SALES) {
+    const int32_t type = GetNumberProperty(opos::PIDX_FiscalReceiptType);
+    if (type == opos::FPTR_RT_SALES) {
       RunSync(&DeviceOperations::DoBeginFiscalReceipt, ParamText().Number(print_header).str());
-    } else if (type == FPTR_RT_REFUND) {
-      const std::string pre_line = GetStringProperty(pidx::PreLine);
+    } else if (type == opos::FPTR_RT_REFUND) {
+      const std::string pre_line = GetStringProperty(opos::PIDX_PreLine);
       if (pre_line.empty()) {
-        Fail(OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
+        Fail(opos::OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
       }
       RunSync(&DeviceOperations::DoBeginRefundReceipt,
               ParamText().Number(print_header).Text(pre_line).str());
       // The refund's name went onto the receipt's head; it must not return as the pre-line
       // of its first refund line.
-      SetStringProperty(pidx::PreLine, "");
+      SetStringProperty(opos::PIDX_PreLine, "");
     }
   });
 }
@@ -64,14 +64,14 @@ int32_t CFiscalPrinterUnit::endFiscalReceipt(bool print_header) {
   return RunMethod("endFiscalReceipt", [&] {
     verifyOpenedClaimedEnabled();
     if (print_header) {
-      RequireCapability(pidx::CapAdditionalTrailer,
+      RequireCapability(opos::PIDX_CapAdditionalTrailer,
                         "CapAdditionalTrailer is false and printHeader is true");
     }
-    const int32_t type = GetNumberProperty(pidx::FiscalReceiptType);
-    if (type == FPTR_RT_SALES) {
+    const int32_t type = GetNumberProperty(opos::PIDX_FiscalReceiptType);
+    if (type == opos::FPTR_RT_SALES) {
       RunSyncNoOutput(&DeviceOperations::DoEndFiscalReceipt,
                       ParamText().Number(print_header).str());
-    } else if (type == FPTR_RT_REFUND) {
+    } else if (type == opos::FPTR_RT_REFUND) {
       RunSync(&DeviceOperations::DoEndRefundReceipt, "");
     }
   });
@@ -200,14 +200,14 @@ int32_t CFiscalPrinterUnit::printRecSubtotalAdjustment(int32_t adjustment_type,
   return RunMethod("printRecSubtotalAdjustment", [&] {
     verifyOpenedClaimedEnabled();
     if (adjustment_type == kAmountDiscount || adjustment_type == kAmountSurcharge) {
-      RequireCapability(pidx::CapSubAmountAdjustment, "CapSubAmountAdjustment is false");
+      RequireCapability(opos::PIDX_CapSubAmountAdjustment, "CapSubAmountAdjustment is false");
     } else if (adjustment_type == kPercentageDiscount || adjustment_type == kPercentageSurcharge) {
-      RequireCapability(pidx::CapSubPercentAdjustment, "CapSubPercentAdjustment is false");
+      RequireCapability(opos::PIDX_CapSubPercentAdjustment, "CapSubPercentAdjustment is false");
     } else if (adjustment_type == kCouponAmountDiscount ||
                adjustment_type == kCouponPercentageDiscount) {
-      Fail(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
+      Fail(opos::OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
     } else {
-      Fail(OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
+      Fail(opos::OPOS_E_ILLEGAL, 0, kInvalidAdjustment);
     }
     RunOutput(&DeviceOperations::DoPrintRecSubtotalAdjustment,
               ParamText().Number(adjustment_type).Text(description).Amount(amount).str());
@@ -218,7 +218,7 @@ int32_t CFiscalPrinterUnit::printRecSubtotalAdjustVoid(int32_t /*adjustment_type
                                                        int64_t /*amount*/) {
   return RunMethod("printRecSubtotalAdjustVoid", [this] {
     verifyOpenedClaimedEnabled();
-    Fail(OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
+    Fail(opos::OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
   });
 }
 
@@ -241,7 +241,7 @@ int32_t CFiscalPrinterUnit::printRecVoid(const std::string& description) {
 int32_t CFiscalPrinterUnit::printRecMessage(const std::string& message) {
   return RunMethod("printRecMessage", [&] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapAdditionalLines, "CapAdditionalLines is false");
+    RequireCapability(opos::PIDX_CapAdditionalLines, "CapAdditionalLines is false");
     RunOutput(&DeviceOperations::DoPrintRecMessage, message);
   });
 }
@@ -249,7 +249,7 @@ int32_t CFiscalPrinterUnit::printRecMessage(const std::string& message) {
 int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& description, int64_t amount) {
   return RunMethod("printRecNotPaid", [&] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapAmountNotPaid, "CapAmountNotPaid is false");
+    RequireCapability(opos::PIDX_CapAmountNotPaid, "CapAmountNotPaid is false");
     // Ends without a separator after the amount, as printRecRefund does.
     RunOutput(&DeviceOperations::DoPrintRecNotPaid,
               ParamText().Text(description).LastAmount(amount).str());
@@ -259,12 +259,12 @@ int32_t CFiscalPrinterUnit::printRecNotPaid(const std::string& description, int6
 int32_t CFiscalPrinterUnit::printDuplicateReceipt() {
   return RunMethod("printDuplicateReceipt", [this] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapDuplicateReceipt, "CapDuplicateReceipt is false");
-    if (GetNumberProperty(pidx::DuplicateReceipt) == 0) {
-      Fail(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
+    RequireCapability(opos::PIDX_CapDuplicateReceipt, "CapDuplicateReceipt is false");
+    if (GetNumberProperty(opos::PIDX_DuplicateReceipt) == 0) {
+      Fail(opos::OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
     }
     RunSync(&DeviceOperations::DoPrintDuplicateReceipt, "");
-    SetNumberProperty(pidx::DuplicateReceipt, 0);
+    SetNumberProperty(opos::PIDX_DuplicateReceipt, 0);
   });
 }
 
@@ -286,7 +286,7 @@ int32_t CFiscalPrinterUnit::printRecItemFuel(const std::string& /*description*/,
                                              const std::string& /*special_tax_name*/) {
   return RunMethod("printRecItemFuel", [this] {
     verifyOpenedClaimedEnabled();
-    Fail(OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
+    Fail(opos::OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
   });
 }
 
@@ -295,20 +295,20 @@ int32_t CFiscalPrinterUnit::printRecItemFuelVoid(const std::string& /*descriptio
                                                  int64_t /*special_tax*/) {
   return RunMethod("printRecItemFuelVoid", [this] {
     verifyOpenedClaimedEnabled();
-    Fail(OPOS_E_ILLEGAL, 0, "printRecItemFuelVoid not supported");
+    Fail(opos::OPOS_E_ILLEGAL, 0, "printRecItemFuelVoid not supported");
   });
 }
 
 int32_t CFiscalPrinterUnit::printRecPackageAdjustment(int32_t /*adjustment_type*/,
                                                       const std::string& /*description*/,
                                                       const std::string& /*vat_adjustment*/) {
-  return RefuseByCapability("printRecPackageAdjustment", pidx::CapPackageAdjustment,
+  return RefuseByCapability("printRecPackageAdjustment", opos::PIDX_CapPackageAdjustment,
                             "CapPackageAdjustment");
 }
 
 int32_t CFiscalPrinterUnit::printRecPackageAdjustVoid(int32_t /*adjustment_type*/,
                                                       const std::string& /*vat_adjustment*/) {
-  return RefuseByCapability("printRecPackageAdjustVoid", pidx::CapPackageAdjustment,
+  return RefuseByCapability("printRecPackageAdjustVoid", opos::PIDX_CapPackageAdjustment,
                             "CapPackageAdjustment");
 }
 

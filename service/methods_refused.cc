@@ -3,65 +3,65 @@
 //
 // Each runs inside the calling frame and its state check, then refuses by the capability
 // that says the hardware is missing.
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
 int32_t CFiscalPrinterUnit::beginFiscalDocument(int32_t /*document_amount*/) {
-  return RefuseByCapability("beginFiscalDocument", pidx::CapSlpFiscalDocument,
+  return RefuseByCapability("beginFiscalDocument", opos::PIDX_CapSlpFiscalDocument,
                             "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::endFiscalDocument() {
-  return RefuseByCapability("endFiscalDocument", pidx::CapSlpFiscalDocument,
+  return RefuseByCapability("endFiscalDocument", opos::PIDX_CapSlpFiscalDocument,
                             "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::printFiscalDocumentLine(const std::string& /*document_line*/) {
-  return RefuseByCapability("printFiscalDocumentLine", pidx::CapSlpFiscalDocument,
+  return RefuseByCapability("printFiscalDocumentLine", opos::PIDX_CapSlpFiscalDocument,
                             "CapSlpFiscalDocument");
 }
 
 int32_t CFiscalPrinterUnit::beginFixedOutput(int32_t /*station*/, int32_t /*document_type*/) {
-  return RefuseByCapability("beginFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
+  return RefuseByCapability("beginFixedOutput", opos::PIDX_CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::endFixedOutput() {
-  return RefuseByCapability("endFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
+  return RefuseByCapability("endFixedOutput", opos::PIDX_CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::printFixedOutput(int32_t /*document_type*/, int32_t /*line_number*/,
                                              const std::string& /*data*/) {
-  return RefuseByCapability("printFixedOutput", pidx::CapFixedOutput, "CapFixedOutput");
+  return RefuseByCapability("printFixedOutput", opos::PIDX_CapFixedOutput, "CapFixedOutput");
 }
 
 int32_t CFiscalPrinterUnit::beginInsertion(int32_t /*timeout*/) {
-  return RefuseByCapability("beginInsertion", pidx::CapSlpPresent, "CapSlpPresent");
+  return RefuseByCapability("beginInsertion", opos::PIDX_CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::endInsertion() {
-  return RefuseByCapability("endInsertion", pidx::CapSlpPresent, "CapSlpPresent");
+  return RefuseByCapability("endInsertion", opos::PIDX_CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::beginRemoval(int32_t /*timeout*/) {
-  return RefuseByCapability("beginRemoval", pidx::CapSlpPresent, "CapSlpPresent");
+  return RefuseByCapability("beginRemoval", opos::PIDX_CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::endRemoval() {
-  return RefuseByCapability("endRemoval", pidx::CapSlpPresent, "CapSlpPresent");
+  return RefuseByCapability("endRemoval", opos::PIDX_CapSlpPresent, "CapSlpPresent");
 }
 
 int32_t CFiscalPrinterUnit::beginItemList(int32_t /*vat_id*/) {
-  return RefuseByCapability("beginItemList", pidx::CapItemList, "CapItemList");
+  return RefuseByCapability("beginItemList", opos::PIDX_CapItemList, "CapItemList");
 }
 
 int32_t CFiscalPrinterUnit::endItemList() {
-  return RefuseByCapability("endItemList", pidx::CapItemList, "CapItemList");
+  return RefuseByCapability("endItemList", opos::PIDX_CapItemList, "CapItemList");
 }
 
 int32_t CFiscalPrinterUnit::verifyItem(const std::string& /*item_name*/, int32_t /*vat_id*/) {
-  return RefuseByCapability("verifyItem", pidx::CapItemList, "CapItemList");
+  return RefuseByCapability("verifyItem", opos::PIDX_CapItemList, "CapItemList");
 }
 
 }  // namespace kelo::service

@@ -1,9 +1,9 @@
 // Report and query front ends: X, Z and fiscal-memory reports, the date, data items,
 // totalizers and VAT entries.
 #include "device/device_operations.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
 #include "service/front_end_text.h"
-#include "service/opos_codes.h"
 #include "service/unit_config.h"
 
 namespace kelo::service {
@@ -11,11 +11,11 @@ namespace kelo::service {
 using device::DeviceOperations;
 
 namespace {
-// FPTR_RT_ORDINAL, FPTR_RT_DATE, FPTR_RT_EOD_ORDINAL.
+// opos::FPTR_RT_ORDINAL, opos::FPTR_RT_DATE, opos::FPTR_RT_EOD_ORDINAL.
 constexpr int32_t kReportOrdinal = 1;
 constexpr int32_t kReportDate = 2;
 constexpr int32_t kReportEodOrdinal = 3;
-// FPTR_DT_RTC.
+// opos::FPTR_DT_RTC.
 constexpr int32_t kDateRtc = 4;
 // The date written for the DateType values the printer does not keep.
 constexpr char kNoDate[] = "000000000000";
@@ -25,7 +25,7 @@ constexpr char kNoDate[] = "000000000000";
 int32_t CFiscalPrinterUnit::printXReport() {
   return RunMethod("printXReport", [this] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapXReport, "CapXReport is false");
+    RequireCapability(opos::PIDX_CapXReport, "CapXReport is false");
     RunSync(&DeviceOperations::DoPrintXReport, "");
   });
 }
@@ -48,7 +48,7 @@ int32_t CFiscalPrinterUnit::printReport(int32_t report_type, const std::string& 
       RunSync(&DeviceOperations::DoPrintReportByDate,
               ParamText().Date(start_num).Date(end_num).str());
     } else {
-      Fail(OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
+      Fail(opos::OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
     }
   });
 }
@@ -70,7 +70,7 @@ int32_t CFiscalPrinterUnit::getDate(std::string* date) {
   return RunMethod("getDate", [&] {
     verifyOpenedClaimedEnabled();
     const char* refusal = nullptr;
-    switch (GetNumberProperty(pidx::DateType)) {
+    switch (GetNumberProperty(opos::PIDX_DateType)) {
       case kDateRtc: {
         const std::string fields = RunSync(&DeviceOperations::DoGetDate, "");
         if (date) *date = OposDateFromFields(fields);
@@ -92,10 +92,10 @@ int32_t CFiscalPrinterUnit::getDate(std::string* date) {
         refusal = "FPTR_DT_START value for DateType not supported";
         break;
       default:
-        Fail(OPOS_E_ILLEGAL, 0, "Specific DateType not supported");
+        Fail(opos::OPOS_E_ILLEGAL, 0, "Specific DateType not supported");
     }
     if (date) *date = kNoDate;
-    Fail(OPOS_E_ILLEGAL, 0, refusal);
+    Fail(opos::OPOS_E_ILLEGAL, 0, refusal);
   });
 }
 
@@ -103,9 +103,10 @@ int32_t CFiscalPrinterUnit::getData(int32_t data_item, int32_t* opt_args, std::s
   return RunMethod("getData", [&] {
     verifyOpenedClaimedEnabled();
     // Unlisted items keep this answer.
-    SetResult(OPOS_E_ILLEGAL, 0, "Not supported");
+    SetResult(opos::OPOS_E_ILLEGAL, 0, "Not supported");
     const bool numeric = device::IsCounterDataItem(data_item);
-    if (!numeric && !device::IsTextDataItem(data_item)) Fail(OPOS_E_ILLEGAL, 0, "Not supported");
+    if (!numeric && !device::IsTextDataItem(data_item))
+      Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported");
     const int32_t opt = opt_args ? *opt_args : 0;
     const std::string output =
         RunSync(&DeviceOperations::DoGetData, ParamText().Number(data_item).Number(opt).str());
@@ -117,16 +118,17 @@ int32_t CFiscalPrinterUnit::getData(int32_t data_item, int32_t* opt_args, std::s
 int32_t CFiscalPrinterUnit::getTotalizer(int32_t vat_id, int32_t opt_args, std::string* data) {
   return RunMethod("getTotalizer", [&] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapTotalizerType, "CapTotalizerType is false");
-    const int32_t type = GetNumberProperty(pidx::TotalizerType);
-    if (type == FPTR_TT_DOCUMENT) {
-      Fail(OPOS_E_ILLEGAL, 0, "TotalizerType FPTR_TT_DOCUMENT not supported");
-    } else if (type >= 2 && type <= 4) {  // FPTR_TT_DAY, FPTR_TT_RECEIPT, FPTR_TT_GRAND
+    RequireCapability(opos::PIDX_CapTotalizerType, "CapTotalizerType is false");
+    const int32_t type = GetNumberProperty(opos::PIDX_TotalizerType);
+    if (type == opos::FPTR_TT_DOCUMENT) {
+      Fail(opos::OPOS_E_ILLEGAL, 0, "TotalizerType FPTR_TT_DOCUMENT not supported");
+    } else if (type >= 2 &&
+               type <= 4) {  // opos::FPTR_TT_DAY, opos::FPTR_TT_RECEIPT, opos::FPTR_TT_GRAND
       if (opt_args != 1 && opt_args != 2) {
-        Fail(OPOS_E_ILLEGAL, 0, "The required totalizer (optArgs) is not supported");
+        Fail(opos::OPOS_E_ILLEGAL, 0, "The required totalizer (optArgs) is not supported");
       }
     } else {
-      Fail(OPOS_E_ILLEGAL, 0, "TotalizerTyp is invalid");
+      Fail(opos::OPOS_E_ILLEGAL, 0, "TotalizerTyp is invalid");
     }
     const std::string output =
         RunSync(&DeviceOperations::DoGetTotalizer,
@@ -139,9 +141,9 @@ int32_t CFiscalPrinterUnit::getTotalizer(int32_t vat_id, int32_t opt_args, std::
 int32_t CFiscalPrinterUnit::getVatEntry(int32_t vat_id, int32_t /*opt_args*/, int32_t* vat_rate) {
   return RunMethod("getVatEntry", [&] {
     verifyOpenedClaimedEnabled();
-    RequireCapability(pidx::CapHasVatTable, "CapHasVatTable is false");
-    if (vat_id < 1 || vat_id > GetNumberProperty(pidx::NumVatRates)) {
-      Fail(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+    RequireCapability(opos::PIDX_CapHasVatTable, "CapHasVatTable is false");
+    if (vat_id < 1 || vat_id > GetNumberProperty(opos::PIDX_NumVatRates)) {
+      Fail(opos::OPOS_E_ILLEGAL, 0, "vatID is out of range");
     }
     const std::string output =
         RunSync(&DeviceOperations::DoGetVatEntry, ParamText().Number(vat_id).str());

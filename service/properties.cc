@@ -3,153 +3,34 @@
 #include <algorithm>
 #include <iterator>
 
-#include "service/opos_codes.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::service {
 
 namespace {
 
-struct NamedValue {
+// This service object's identity texts.
+constexpr const char* kDeviceDescription = "KeloFPU Fiscal Printer";
+constexpr const char* kDeviceName = "KeloFPU Fiscal Printer Unit";
+constexpr const char* kServiceObjectDescription =
+    "KELO Fiscal Printer Unit OPOS Service Driver, Linux edition";
+
+struct PropertyRow {
   int32_t index;
   const char* name;
-  int32_t value;  // default after OpenService
+  bool text;
+  int32_t value;  // numbers: the default after OpenService
 };
 
-// Numeric properties with their defaults. Claimed, DeviceEnabled, ResultCode,
+// Every property of the list with its default. Claimed, DeviceEnabled, ResultCode,
 // ResultCodeExtended and State are lifecycle fields of the unit; their rows give names only.
-constexpr NamedValue kNumbers[] = {
-    {pidx::Claimed, "Claimed", 0},
-    {pidx::DeviceEnabled, "DeviceEnabled", 0},
-    {pidx::FreezeEvents, "FreezeEvents", 1},
-    {pidx::OutputID, "OutputID", 0},
-    {pidx::ResultCode, "ResultCode", 0},
-    {pidx::ResultCodeExtended, "ResultCodeExtended", 0},
-    {pidx::ServiceObjectVersion, "ServiceObjectVersion", kServiceObjectVersion},
-    {pidx::State, "State", OPOS_S_IDLE},
-    {pidx::BinaryConversion, "BinaryConversion", 0},
-    {pidx::PowerNotify, "PowerNotify", 0},
-    {pidx::PowerState, "PowerState", 2000},
-    {pidx::AmountDecimalPlaces, "AmountDecimalPlaces", 2},
-    {pidx::AsyncMode, "AsyncMode", 0},
-    {pidx::CheckTotal, "CheckTotal", 1},
-    {pidx::CountryCode, "CountryCode", 8},
-    {pidx::CoverOpen, "CoverOpen", 0},
-    {pidx::DayOpened, "DayOpened", 0},
-    {pidx::DescriptionLength, "DescriptionLength", 24},
-    {pidx::DuplicateReceipt, "DuplicateReceipt", 0},
-    {pidx::ErrorLevel, "ErrorLevel", FPTR_EL_NONE},
-    {pidx::ErrorOutID, "ErrorOutID", 0},
-    {pidx::ErrorState, "ErrorState", 0},
-    {pidx::ErrorStation, "ErrorStation", 0},
-    {pidx::FlagWhenIdle, "FlagWhenIdle", 0},
-    {pidx::JrnEmpty, "JrnEmpty", 0},
-    {pidx::JrnNearEnd, "JrnNearEnd", 0},
-    {pidx::MessageLength, "MessageLength", 30},
-    {pidx::NumHeaderLines, "NumHeaderLines", 5},
-    {pidx::NumTrailerLines, "NumTrailerLines", 0},
-    {pidx::NumVatRates, "NumVatRates", 0},
-    {pidx::PrinterState, "PrinterState", FPTR_PS_MONITOR},
-    {pidx::QuantityDecimalPlaces, "QuantityDecimalPlaces", 0},
-    {pidx::QuantityLength, "QuantityLength", 12},
-    {pidx::RecEmpty, "RecEmpty", 0},
-    {pidx::RecNearEnd, "RecNearEnd", 0},
-    {pidx::RemainingFiscalMemory, "RemainingFiscalMemory", 0},
-    {pidx::SlpEmpty, "SlpEmpty", 0},
-    {pidx::SlpNearEnd, "SlpNearEnd", 0},
-    {pidx::SlipSelection, "SlipSelection", 0},
-    {pidx::TrainingModeActive, "TrainingModeActive", 0},
-    {pidx::ActualCurrency, "ActualCurrency", 3},
-    {pidx::ContractorId, "ContractorId", 3},
-    {pidx::DateType, "DateType", 4},
-    {pidx::FiscalReceiptStation, "FiscalReceiptStation", 1},
-    {pidx::FiscalReceiptType, "FiscalReceiptType", FPTR_RT_SALES},
-    {pidx::MessageType, "MessageType", 24},
-    {pidx::TotalizerType, "TotalizerType", 2},
-};
-
-// Capabilities: constants of this service object.
-constexpr NamedValue kCapabilities[] = {
-    {pidx::CapPowerReporting, "CapPowerReporting", 0},
-    {pidx::CapStatisticsReporting, "CapStatisticsReporting", 0},
-    {pidx::CapUpdateStatistics, "CapUpdateStatistics", 0},
-    {pidx::CapCompareFirmwareVersion, "CapCompareFirmwareVersion", 0},
-    {pidx::CapUpdateFirmware, "CapUpdateFirmware", 0},
-    {pidx::CapAdditionalLines, "CapAdditionalLines", 1},
-    {pidx::CapAmountAdjustment, "CapAmountAdjustment", 1},
-    {pidx::CapAmountNotPaid, "CapAmountNotPaid", 1},
-    {pidx::CapCheckTotal, "CapCheckTotal", 0},
-    {pidx::CapCoverSensor, "CapCoverSensor", 1},
-    {pidx::CapDoubleWidth, "CapDoubleWidth", 1},
-    {pidx::CapDuplicateReceipt, "CapDuplicateReceipt", 1},
-    {pidx::CapFixedOutput, "CapFixedOutput", 0},
-    {pidx::CapHasVatTable, "CapHasVatTable", 1},
-    {pidx::CapIndependentHeader, "CapIndependentHeader", 1},
-    {pidx::CapItemList, "CapItemList", 0},
-    {pidx::CapJrnEmptySensor, "CapJrnEmptySensor", 1},
-    {pidx::CapJrnNearEndSensor, "CapJrnNearEndSensor", 1},
-    {pidx::CapJrnPresent, "CapJrnPresent", 1},
-    {pidx::CapNonFiscalMode, "CapNonFiscalMode", 1},
-    {pidx::CapOrderAdjustmentFirst, "CapOrderAdjustmentFirst", 0},
-    {pidx::CapPercentAdjustment, "CapPercentAdjustment", 1},
-    {pidx::CapPositiveAdjustment, "CapPositiveAdjustment", 1},
-    {pidx::CapPowerLossReport, "CapPowerLossReport", 0},
-    {pidx::CapPredefinedPaymentLines, "CapPredefinedPaymentLines", 0},
-    {pidx::CapReceiptNotPaid, "CapReceiptNotPaid", 1},
-    {pidx::CapRecEmptySensor, "CapRecEmptySensor", 1},
-    {pidx::CapRecNearEndSensor, "CapRecNearEndSensor", 1},
-    {pidx::CapRecPresent, "CapRecPresent", 1},
-    {pidx::CapRemainingFiscalMemory, "CapRemainingFiscalMemory", 0},
-    {pidx::CapReservedWord, "CapReservedWord", 1},
-    {pidx::CapSetHeader, "CapSetHeader", 1},
-    {pidx::CapSetPOSID, "CapSetPOSID", 1},
-    {pidx::CapSetStoreFiscalID, "CapSetStoreFiscalID", 0},
-    {pidx::CapSetTrailer, "CapSetTrailer", 0},
-    {pidx::CapSetVatTable, "CapSetVatTable", 1},
-    {pidx::CapSlpEmptySensor, "CapSlpEmptySensor", 0},
-    {pidx::CapSlpFiscalDocument, "CapSlpFiscalDocument", 0},
-    {pidx::CapSlpFullSlip, "CapSlpFullSlip", 0},
-    {pidx::CapSlpNearEndSensor, "CapSlpNearEndSensor", 0},
-    {pidx::CapSlpPresent, "CapSlpPresent", 0},
-    {pidx::CapSlpValidation, "CapSlpValidation", 0},
-    {pidx::CapSubAmountAdjustment, "CapSubAmountAdjustment", 1},
-    {pidx::CapSubPercentAdjustment, "CapSubPercentAdjustment", 1},
-    {pidx::CapSubtotal, "CapSubtotal", 1},
-    {pidx::CapTrainingMode, "CapTrainingMode", 1},
-    {pidx::CapValidateJournal, "CapValidateJournal", 0},
-    {pidx::CapXReport, "CapXReport", 1},
-    {pidx::CapAdditionalHeader, "CapAdditionalHeader", 1},
-    {pidx::CapAdditionalTrailer, "CapAdditionalTrailer", 1},
-    {pidx::CapChangeDue, "CapChangeDue", 0},
-    {pidx::CapEmptyReceiptIsVoidable, "CapEmptyReceiptIsVoidable", 1},
-    {pidx::CapFiscalReceiptStation, "CapFiscalReceiptStation", 0},
-    {pidx::CapFiscalReceiptType, "CapFiscalReceiptType", 1},
-    {pidx::CapMultiContractor, "CapMultiContractor", 0},
-    {pidx::CapOnlyVoidLastItem, "CapOnlyVoidLastItem", 1},
-    {pidx::CapPackageAdjustment, "CapPackageAdjustment", 0},
-    {pidx::CapPostPreLine, "CapPostPreLine", 1},
-    {pidx::CapSetCurrency, "CapSetCurrency", 0},
-    {pidx::CapTotalizerType, "CapTotalizerType", 1},
-    {pidx::CapPositiveSubtotalAdjustment, "CapPositiveSubtotalAdjustment", 1},
-};
-
-struct NamedText {
-  int32_t index;
-  const char* name;
-};
-
-constexpr NamedText kTexts[] = {
-    {pidx::CheckHealthText, "CheckHealthText"},
-    {pidx::DeviceDescription, "DeviceDescription"},
-    {pidx::DeviceName, "DeviceName"},
-    {pidx::ServiceObjectDescription, "ServiceObjectDescription"},
-    {pidx::ErrorString, "ErrorString"},
-    {pidx::PredefinedPaymentLines, "PredefinedPaymentLines"},
-    {pidx::ReservedWord, "ReservedWord"},
-    {pidx::AdditionalHeader, "AdditionalHeader"},
-    {pidx::AdditionalTrailer, "AdditionalTrailer"},
-    {pidx::ChangeDue, "ChangeDue"},
-    {pidx::PostLine, "PostLine"},
-    {pidx::PreLine, "PreLine"},
+constexpr PropertyRow kProperties[] = {
+#define KELO_PROPERTY(name, index, type, access, service_default) \
+  {index, #name, index >= opos::PIDX_FIRST_STRING, service_default},
+#define KELO_SERVICE_ONLY_PROPERTY KELO_PROPERTY
+#include "opos/properties.def"
+#undef KELO_PROPERTY
+#undef KELO_SERVICE_ONLY_PROPERTY
 };
 
 struct GateRow {
@@ -158,31 +39,33 @@ struct GateRow {
 };
 
 constexpr GateRow kGates[] = {
-    {pidx::PowerNotify, {pidx::CapPowerReporting, "CapPowerReporting is OPOS_PR_NONE"}},
-    {pidx::CoverOpen, {pidx::CapCoverSensor, "CapCoverSensor is false"}},
-    {pidx::DuplicateReceipt, {pidx::CapDuplicateReceipt, "CapDuplicateReceipt is false"}},
-    {pidx::JrnEmpty, {pidx::CapJrnEmptySensor, "CapJrnEmptySensor is false"}},
-    {pidx::JrnNearEnd, {pidx::CapJrnNearEndSensor, "CapJrnNearEndSensor is false"}},
-    {pidx::RecEmpty, {pidx::CapRecEmptySensor, "CapRecEmptySensor is false"}},
-    {pidx::RecNearEnd, {pidx::CapRecNearEndSensor, "CapRecNearEndSensor is false"}},
-    {pidx::RemainingFiscalMemory,
-     {pidx::CapRemainingFiscalMemory, "CapRemainingFiscalMemory is false"}},
-    {pidx::SlpEmpty, {pidx::CapSlpEmptySensor, "CapSlpEmptySensor is false"}},
-    {pidx::SlpNearEnd, {pidx::CapSlpNearEndSensor, "CapSlpNearEndSensor is false"}},
-    {pidx::ActualCurrency, {pidx::CapSetCurrency, "CapSetCurrency is false"}},
-    {pidx::ContractorId, {pidx::CapMultiContractor, "CapMultiContractor is false"}},
-    {pidx::FiscalReceiptStation,
-     {pidx::CapFiscalReceiptStation, "CapFiscalReceiptStation is FALSE"}},
-    {pidx::FiscalReceiptType, {pidx::CapFiscalReceiptType, "CapFiscalReceiptType is false"}},
-    {pidx::TotalizerType, {pidx::CapTotalizerType, "CapTotalizerType is false"}},
-    {pidx::PredefinedPaymentLines,
-     {pidx::CapPredefinedPaymentLines, "CapPredefinedPaymentLines is false"}},
-    {pidx::ReservedWord, {pidx::CapReservedWord, "CapReservedWord is false"}},
-    {pidx::AdditionalHeader, {pidx::CapAdditionalHeader, "CapAdditionalHeader is false"}},
-    {pidx::AdditionalTrailer, {pidx::CapAdditionalTrailer, "CapAdditionalTrailer is false"}},
-    {pidx::ChangeDue, {pidx::CapChangeDue, "CapChangeDue is false"}},
-    {pidx::PostLine, {pidx::CapPostPreLine, "CapPostPreLine is false"}},
-    {pidx::PreLine, {pidx::CapPostPreLine, "CapPostPreLine is false"}},
+    {opos::PIDX_PowerNotify, {opos::PIDX_CapPowerReporting, "CapPowerReporting is OPOS_PR_NONE"}},
+    {opos::PIDX_CoverOpen, {opos::PIDX_CapCoverSensor, "CapCoverSensor is false"}},
+    {opos::PIDX_DuplicateReceipt, {opos::PIDX_CapDuplicateReceipt, "CapDuplicateReceipt is false"}},
+    {opos::PIDX_JrnEmpty, {opos::PIDX_CapJrnEmptySensor, "CapJrnEmptySensor is false"}},
+    {opos::PIDX_JrnNearEnd, {opos::PIDX_CapJrnNearEndSensor, "CapJrnNearEndSensor is false"}},
+    {opos::PIDX_RecEmpty, {opos::PIDX_CapRecEmptySensor, "CapRecEmptySensor is false"}},
+    {opos::PIDX_RecNearEnd, {opos::PIDX_CapRecNearEndSensor, "CapRecNearEndSensor is false"}},
+    {opos::PIDX_RemainingFiscalMemory,
+     {opos::PIDX_CapRemainingFiscalMemory, "CapRemainingFiscalMemory is false"}},
+    {opos::PIDX_SlpEmpty, {opos::PIDX_CapSlpEmptySensor, "CapSlpEmptySensor is false"}},
+    {opos::PIDX_SlpNearEnd, {opos::PIDX_CapSlpNearEndSensor, "CapSlpNearEndSensor is false"}},
+    {opos::PIDX_ActualCurrency, {opos::PIDX_CapSetCurrency, "CapSetCurrency is false"}},
+    {opos::PIDX_ContractorId, {opos::PIDX_CapMultiContractor, "CapMultiContractor is false"}},
+    {opos::PIDX_FiscalReceiptStation,
+     {opos::PIDX_CapFiscalReceiptStation, "CapFiscalReceiptStation is FALSE"}},
+    {opos::PIDX_FiscalReceiptType,
+     {opos::PIDX_CapFiscalReceiptType, "CapFiscalReceiptType is false"}},
+    {opos::PIDX_TotalizerType, {opos::PIDX_CapTotalizerType, "CapTotalizerType is false"}},
+    {opos::PIDX_PredefinedPaymentLines,
+     {opos::PIDX_CapPredefinedPaymentLines, "CapPredefinedPaymentLines is false"}},
+    {opos::PIDX_ReservedWord, {opos::PIDX_CapReservedWord, "CapReservedWord is false"}},
+    {opos::PIDX_AdditionalHeader, {opos::PIDX_CapAdditionalHeader, "CapAdditionalHeader is false"}},
+    {opos::PIDX_AdditionalTrailer,
+     {opos::PIDX_CapAdditionalTrailer, "CapAdditionalTrailer is false"}},
+    {opos::PIDX_ChangeDue, {opos::PIDX_CapChangeDue, "CapChangeDue is false"}},
+    {opos::PIDX_PostLine, {opos::PIDX_CapPostPreLine, "CapPostPreLine is false"}},
+    {opos::PIDX_PreLine, {opos::PIDX_CapPostPreLine, "CapPostPreLine is false"}},
 };
 
 bool In(int32_t index, int32_t first, int32_t last) {
@@ -193,30 +76,30 @@ bool In(int32_t index, int32_t first, int32_t last) {
 
 PropertyAccess AccessOf(int32_t index) {
   switch (index) {
-    case pidx::ResultCode:
-    case pidx::ResultCodeExtended:
-    case pidx::State:
+    case opos::PIDX_ResultCode:
+    case opos::PIDX_ResultCodeExtended:
+    case opos::PIDX_State:
       return PropertyAccess::Any;
-    case pidx::DeviceEnabled:
+    case opos::PIDX_DeviceEnabled:
       return PropertyAccess::Claimed;
-    case pidx::Claimed:
-    case pidx::FreezeEvents:
-    case pidx::OutputID:
-    case pidx::ServiceObjectVersion:
-    case pidx::PowerNotify:
-    case pidx::PowerState:
-    case pidx::ChangeDue:
+    case opos::PIDX_Claimed:
+    case opos::PIDX_FreezeEvents:
+    case opos::PIDX_OutputID:
+    case opos::PIDX_ServiceObjectVersion:
+    case opos::PIDX_PowerNotify:
+    case opos::PIDX_PowerState:
+    case opos::PIDX_ChangeDue:
       return PropertyAccess::Open;
-    case pidx::BinaryConversion:
-    case pidx::AmountDecimalPlaces:
-    case pidx::CoverOpen:
-    case pidx::DayOpened:
-    case pidx::JrnEmpty:
-    case pidx::JrnNearEnd:
-    case pidx::AdditionalHeader:
-    case pidx::AdditionalTrailer:
-    case pidx::PostLine:
-    case pidx::PreLine:
+    case opos::PIDX_BinaryConversion:
+    case opos::PIDX_AmountDecimalPlaces:
+    case opos::PIDX_CoverOpen:
+    case opos::PIDX_DayOpened:
+    case opos::PIDX_JrnEmpty:
+    case opos::PIDX_JrnNearEnd:
+    case opos::PIDX_AdditionalHeader:
+    case opos::PIDX_AdditionalTrailer:
+    case opos::PIDX_PostLine:
+    case opos::PIDX_PreLine:
       return PropertyAccess::Enabled;
     default:
       break;
@@ -242,13 +125,7 @@ bool IsCapability(int32_t index) {
 }
 
 const char* PropertyNameOf(int32_t index) {
-  for (const NamedValue& row : kNumbers) {
-    if (row.index == index) return row.name;
-  }
-  for (const NamedValue& row : kCapabilities) {
-    if (row.index == index) return row.name;
-  }
-  for (const NamedText& row : kTexts) {
+  for (const PropertyRow& row : kProperties) {
     if (row.index == index) return row.name;
   }
   return "UNDEFINED PROPERTY";
@@ -257,12 +134,16 @@ const char* PropertyNameOf(int32_t index) {
 void PropertyStore::ResetToDefaults() {
   numbers_.clear();
   texts_.clear();
-  for (const NamedValue& row : kNumbers) numbers_[row.index] = row.value;
-  for (const NamedValue& row : kCapabilities) numbers_[row.index] = row.value;
-  for (const NamedText& row : kTexts) texts_[row.index] = std::string();
-  texts_[pidx::DeviceDescription] = kDeviceDescription;
-  texts_[pidx::DeviceName] = kDeviceName;
-  texts_[pidx::ServiceObjectDescription] = kServiceObjectDescription;
+  for (const PropertyRow& row : kProperties) {
+    if (row.text) {
+      texts_[row.index] = std::string();
+    } else {
+      numbers_[row.index] = row.value;
+    }
+  }
+  texts_[opos::PIDX_DeviceDescription] = kDeviceDescription;
+  texts_[opos::PIDX_DeviceName] = kDeviceName;
+  texts_[opos::PIDX_ServiceObjectDescription] = kServiceObjectDescription;
 }
 
 int32_t PropertyStore::Number(int32_t index) const {

@@ -2,8 +2,8 @@
 // disconnecting its worker, reading the printer state and configuration, clearing its
 // output queue; and the two ways front ends hand operations to it.
 #include "device/device_unit.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 
 namespace kelo::service {
 
@@ -31,12 +31,12 @@ device::DeviceResult CFiscalPrinterUnit::ReadPrinterState() {
 void CFiscalPrinterUnit::ReadPrinterConfiguration() {
   device::ConfigRecord rec;
   if (device_unit_->ReadConfiguration(&rec)) {
-    SetNumberProperty(pidx::NumVatRates, rec.num_vat_rates);
-    SetNumberProperty(pidx::MessageLength, rec.message_length);
-    SetNumberProperty(pidx::NumHeaderLines, rec.num_header_lines);
-    SetNumberProperty(pidx::NumTrailerLines, rec.num_trailer_lines);
+    SetNumberProperty(opos::PIDX_NumVatRates, rec.num_vat_rates);
+    SetNumberProperty(opos::PIDX_MessageLength, rec.message_length);
+    SetNumberProperty(opos::PIDX_NumHeaderLines, rec.num_header_lines);
+    SetNumberProperty(opos::PIDX_NumTrailerLines, rec.num_trailer_lines);
   }
-  SetStringProperty(pidx::PredefinedPaymentLines, "");
+  SetStringProperty(opos::PIDX_PredefinedPaymentLines, "");
 }
 
 void CFiscalPrinterUnit::ClearOutputQueue() {
@@ -47,8 +47,8 @@ void CFiscalPrinterUnit::ClearOutputQueue() {
 
 int32_t CFiscalPrinterUnit::NextOutputId() {
   std::lock_guard<std::mutex> lock(fields_mu_);
-  const int32_t id = properties_.Number(pidx::OutputID) + 1;
-  properties_.SetNumber(pidx::OutputID, id);
+  const int32_t id = properties_.Number(opos::PIDX_OutputID) + 1;
+  properties_.SetNumber(opos::PIDX_OutputID, id);
   return id;
 }
 
@@ -77,15 +77,15 @@ void CFiscalPrinterUnit::RunSyncNoOutput(device::DeviceOp op, const std::string&
 }
 
 void CFiscalPrinterUnit::RequireCapability(int32_t capability, std::string_view text) {
-  if (GetNumberProperty(capability) == 0) Fail(OPOS_E_ILLEGAL, 0, std::string(text));
+  if (GetNumberProperty(capability) == 0) Fail(opos::OPOS_E_ILLEGAL, 0, std::string(text));
 }
 
 int32_t CFiscalPrinterUnit::RefuseByCapability(std::string_view name, int32_t capability,
                                                std::string_view capability_name) {
   return RunMethod(name, [&] {
     verifyOpenedClaimedEnabled();
-    if (GetNumberProperty(capability) != 0) Fail(OPOS_E_ILLEGAL, 0, "Not supported");
-    Fail(OPOS_E_ILLEGAL, 0, std::string(capability_name) + " is false");
+    if (GetNumberProperty(capability) != 0) Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported");
+    Fail(opos::OPOS_E_ILLEGAL, 0, std::string(capability_name) + " is false");
   });
 }
 

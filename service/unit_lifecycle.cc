@@ -3,9 +3,9 @@
 #include <chrono>
 
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "platform/text/cp1252.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 #include "service/trace_log.h"
 
 namespace kelo::service {
@@ -35,8 +35,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
   return RunMethod(
       "OpenService",
       [&] {
-        if (GetState() != OPOS_S_CLOSED) {
-          fail_open(OPOS_E_ILLEGAL, "Service already opened", OPOS_OR_FAILEDOPEN);
+        if (GetState() != opos::OPOS_S_CLOSED) {
+          fail_open(opos::OPOS_E_ILLEGAL, "Service already opened", opos::OPOS_OR_FAILEDOPEN);
         }
         const std::string key_path = ConfigKeyPath(device_class, device_name);
         UnitConfig config;
@@ -45,7 +45,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
           std::lock_guard<std::mutex> lock(fields_mu_);
           config_ = config;
         }
-        if (!read) fail_open(OPOS_E_FAILURE, "Registry parameters error", OPOS_ORS_CONFIG);
+        if (!read)
+          fail_open(opos::OPOS_E_FAILURE, "Registry parameters error", opos::OPOS_ORS_CONFIG);
 
         // The file system takes UTF-8 names; the configured folder is Windows-1252 text.
         trace::SetFileName(platform::Cp1252ToUtf8(config.log_path) + "KELOFPU.log");
@@ -58,8 +59,8 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
         trace::Write(trace::kLevelMethods, entry);
         TraceConstructionLines(trace::kLevelMethods);
 
-        if (control_.Bind(control) != OPOS_SUCCESS) {
-          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        if (control_.Bind(control) != opos::OPOS_SUCCESS) {
+          fail_open(opos::OPOS_E_FAILURE, "Dispatch errors", opos::OPOS_ORS_CONFIG);
         }
         const int32_t version = control_.ReadVersion();
         trace::Printf(trace::kLevelMethods,
@@ -68,16 +69,16 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
                       version / 1000000, (version % 1000000) / 1000, version % 1000);
 
         events_.Start();
-        if (events_.Bind(control) != OPOS_SUCCESS) {
-          fail_open(OPOS_E_FAILURE, "Dispatch errors", OPOS_ORS_CONFIG);
+        if (events_.Bind(control) != opos::OPOS_SUCCESS) {
+          fail_open(opos::OPOS_E_FAILURE, "Dispatch errors", opos::OPOS_ORS_CONFIG);
         }
 
         std::lock_guard<std::mutex> lock(fields_mu_);
-        result_code_ = OPOS_SUCCESS;
+        result_code_ = opos::OPOS_SUCCESS;
         result_code_extended_ = 0;
         error_string_.clear();
-        open_result_ = OPOS_SUCCESS;
-        state_ = OPOS_S_IDLE;
+        open_result_ = opos::OPOS_SUCCESS;
+        state_ = opos::OPOS_S_IDLE;
         properties_.ResetToDefaults();
         vat_table_.fill(0);
         pos_id_.clear();
@@ -88,14 +89,14 @@ int32_t CFiscalPrinterUnit::OpenService(const std::string& device_class,
 
 int32_t CFiscalPrinterUnit::CloseService() {
   return RunMethod("CloseService", [this] {
-    if (GetState() == OPOS_S_CLOSED) Fail(OPOS_E_ILLEGAL, 0, "Service already closed");
+    if (GetState() == opos::OPOS_S_CLOSED) Fail(opos::OPOS_E_ILLEGAL, 0, "Service already closed");
     // A claim still waiting for the printer on another thread ends first, with an error.
     CancelClaims();
     std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
-    const int32_t released = claimed() ? ReleaseDevice() : OPOS_SUCCESS;
-    if (released == OPOS_SUCCESS) {
+    const int32_t released = claimed() ? ReleaseDevice() : opos::OPOS_SUCCESS;
+    if (released == opos::OPOS_SUCCESS) {
       events_.Stop();
-      SetState(OPOS_S_CLOSED);
+      SetState(opos::OPOS_S_CLOSED);
     }
   });
 }
@@ -149,9 +150,9 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         if (claimed()) return;
         const ClaimInProgress progress(*this);
         auto fail_cancelled = [this] {
-          Fail(OPOS_E_FAILURE, 0, "Claim cancelled by ReleaseDevice or CloseService");
+          Fail(opos::OPOS_E_FAILURE, 0, "Claim cancelled by ReleaseDevice or CloseService");
         };
-        if (!claim_lock_.Acquire(timeout)) Fail(OPOS_E_TIMEOUT, 0, "Claim timeout");
+        if (!claim_lock_.Acquire(timeout)) Fail(opos::OPOS_E_TIMEOUT, 0, "Claim timeout");
         events_.AnswerErrorsWithPreset(false);
         {
           std::lock_guard<std::mutex> lock(claim_mu_);
@@ -172,7 +173,7 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
         // Cut short by ReleaseDevice or CloseService on another thread (or closed meanwhile):
         // undo everything and report it; the unit keeps the state the closer gave it.
-        if (progress.cancelled() || GetState() == OPOS_S_CLOSED) {
+        if (progress.cancelled() || GetState() == opos::OPOS_S_CLOSED) {
           Disconnect();
           CloseSerialPort();
           claim_lock_.Release();
@@ -181,7 +182,7 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         if (!connected.ok()) {
           Disconnect();
           CloseSerialPort();
-          SetState(OPOS_S_ERROR);
+          SetState(opos::OPOS_S_ERROR);
           claim_lock_.Release();
           Fail(connected);
         }
@@ -189,7 +190,7 @@ int32_t CFiscalPrinterUnit::ClaimDevice(int32_t timeout) {
         claimed_ = true;
         // A claim that failed earlier left the error state; a claim that succeeds ends it,
         // or the unit would report an error for as long as it stays open.
-        if (state_ == OPOS_S_ERROR) state_ = OPOS_S_IDLE;
+        if (state_ == opos::OPOS_S_ERROR) state_ = opos::OPOS_S_IDLE;
       },
       &entry);
 }
@@ -202,7 +203,7 @@ int32_t CFiscalPrinterUnit::ReleaseDevice() {
     std::lock_guard<std::recursive_mutex> life(lifecycle_mu_);
     if (!claimed()) {
       if (cancelled) return;
-      Fail(OPOS_E_ILLEGAL, 0, "no exclusive access");
+      Fail(opos::OPOS_E_ILLEGAL, 0, "no exclusive access");
     }
     ReleaseClaimed();
   });
@@ -235,17 +236,17 @@ void CFiscalPrinterUnit::SetDeviceEnabled(int32_t value) {
 }
 
 int32_t CFiscalPrinterUnit::ClearInput() {
-  return RunMethod("ClearInput", [this] { Fail(OPOS_E_ILLEGAL, 0, "Not supported"); });
+  return RunMethod("ClearInput", [this] { Fail(opos::OPOS_E_ILLEGAL, 0, "Not supported"); });
 }
 
 int32_t CFiscalPrinterUnit::ClearInputProperties() {
   return RunMethod("ClearInputProperties", [this] {
     verifyOpenedClaimedEnabled();
     std::lock_guard<std::mutex> lock(fields_mu_);
-    properties_.SetNumber(pidx::ErrorLevel, FPTR_EL_NONE);
-    properties_.SetNumber(pidx::ErrorOutID, 0);
-    properties_.SetNumber(pidx::ErrorState, 0);
-    properties_.SetNumber(pidx::ErrorStation, 0);
+    properties_.SetNumber(opos::PIDX_ErrorLevel, opos::FPTR_EL_NONE);
+    properties_.SetNumber(opos::PIDX_ErrorOutID, 0);
+    properties_.SetNumber(opos::PIDX_ErrorState, 0);
+    properties_.SetNumber(opos::PIDX_ErrorStation, 0);
   });
 }
 
@@ -260,7 +261,7 @@ int32_t CFiscalPrinterUnit::ClearOutput() {
 int32_t CFiscalPrinterUnit::clearError() {
   return RunMethod("clearError", [this] {
     verifyOpenedClaimedEnabled();
-    SetNumberProperty(pidx::ErrorLevel, FPTR_EL_NONE);
+    SetNumberProperty(opos::PIDX_ErrorLevel, opos::FPTR_EL_NONE);
   });
 }
 

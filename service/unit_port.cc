@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 #include "service/trace_log.h"
 
 namespace kelo::service {
@@ -43,7 +43,7 @@ device::DeviceResult CFiscalPrinterUnit::PortOpenFailure() {
   const UnitConfig cfg = config();
   const std::string path = link::SerialDevicePath(cfg.port);
   const int err = port_->open_error();
-  device::DeviceResult r{OPOS_E_NOHARDWARE, 0, {}};
+  device::DeviceResult r{opos::OPOS_E_NOHARDWARE, 0, {}};
   switch (err) {
     case ENOENT:
       r.text = "Port " + path + " does not exist";
@@ -54,7 +54,7 @@ device::DeviceResult CFiscalPrinterUnit::PortOpenFailure() {
           "No permission to open port " + path + " (the user must belong to the dialout group)";
       break;
     case EBUSY:
-      r.code = OPOS_E_CLAIMED;
+      r.code = opos::OPOS_E_CLAIMED;
       r.text = "Port " + path + " is claimed by another program";
       break;
     case ENOTTY:

@@ -3,8 +3,8 @@
 //
 // None of the four clears the result fields on success (the control object reads the
 // previous method's result through them); a refusal fills them and ends the call.
+#include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 #include "service/trace_log.h"
 
 namespace kelo::service {
@@ -18,24 +18,25 @@ bool CFiscalPrinterUnit::CheckPropertyAccess(int32_t index) {
       allowed = true;
       break;
     case PropertyAccess::Open:
-      allowed = state != OPOS_S_CLOSED;
+      allowed = state != opos::OPOS_S_CLOSED;
       break;
     case PropertyAccess::Claimed:
-      allowed = state != OPOS_S_CLOSED && claimed();
+      allowed = state != opos::OPOS_S_CLOSED && claimed();
       break;
     case PropertyAccess::Enabled:
-      allowed = state != OPOS_S_CLOSED && claimed() && device_enabled();
+      allowed = state != opos::OPOS_S_CLOSED && claimed() && device_enabled();
       break;
     case PropertyAccess::Never:
       break;
   }
   if (!allowed) {
-    SetResult(OPOS_E_FAILURE, 0, "Property not yet accessible ... check claim or/and enabled");
+    SetResult(opos::OPOS_E_FAILURE, 0,
+              "Property not yet accessible ... check claim or/and enabled");
     return false;
   }
   if (const CapabilityGate* gate = GateOf(index)) {
     if (GetNumberProperty(gate->capability) == 0) {
-      SetResult(OPOS_E_ILLEGAL, 0, gate->text);
+      SetResult(opos::OPOS_E_ILLEGAL, 0, gate->text);
       return false;
     }
   }
@@ -57,8 +58,8 @@ std::string CFiscalPrinterUnit::GetPropertyString(int32_t index) {
   if (!CheckPropertyAccess(index)) return std::string();
   std::string value;
   switch (index) {
-    case pidx::ReservedWord:
-    case pidx::ChangeDue:
+    case opos::PIDX_ReservedWord:
+    case opos::PIDX_ChangeDue:
       break;  // always empty
     default:
       value = GetStringProperty(index);
@@ -73,7 +74,7 @@ void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
                 GetPropertyName(index), value);
   if (!CheckPropertyAccess(index)) return;
   switch (index) {
-    case pidx::DeviceEnabled: {
+    case opos::PIDX_DeviceEnabled: {
       // Enabling talks to the printer; the unit stays alive to the end of it even when the
       // control object lets its last reference go on another thread meanwhile.
       const automation::ComPtr<CFiscalPrinterUnit> keep_alive(this);
@@ -81,59 +82,59 @@ void CFiscalPrinterUnit::SetPropertyNumber(int32_t index, int32_t value) {
       SetDeviceEnabled(value);
       break;
     }
-    case pidx::FreezeEvents:
+    case opos::PIDX_FreezeEvents:
       SetNumberProperty(index, value);
       events_.Freeze(value != 0);
       break;
-    case pidx::AsyncMode:
+    case opos::PIDX_AsyncMode:
       trace::Printf(trace::kLevelMethods, "AsyncMode = %d\n", value);
       SetNumberProperty(index, value == 1 ? 1 : 0);
       break;
-    case pidx::CheckTotal:
-      if (GetNumberProperty(pidx::CapCheckTotal) == 0) {
-        SetResult(OPOS_E_ILLEGAL, 0, "CapCheckTotal is false; this property is readonly");
+    case opos::PIDX_CheckTotal:
+      if (GetNumberProperty(opos::PIDX_CapCheckTotal) == 0) {
+        SetResult(opos::OPOS_E_ILLEGAL, 0, "CapCheckTotal is false; this property is readonly");
         return;
       }
       SetNumberProperty(index, value);
       break;
-    case pidx::FlagWhenIdle:
+    case opos::PIDX_FlagWhenIdle:
       SetNumberProperty(index, value);
       // Shared with the device layer's queue going idle: one of the two raises the event.
-      if (ClaimIdleEvent()) events_.RaiseStatusUpdate(FPTR_SUE_IDLE);
+      if (ClaimIdleEvent()) events_.RaiseStatusUpdate(opos::FPTR_SUE_IDLE);
       break;
-    case pidx::FiscalReceiptType:
-      if (GetNumberProperty(pidx::PrinterState) != FPTR_PS_MONITOR) {
-        SetResult(OPOS_E_EXTENDED, OPOS_EFPTR_WRONG_STATE,
+    case opos::PIDX_FiscalReceiptType:
+      if (GetNumberProperty(opos::PIDX_PrinterState) != opos::FPTR_PS_MONITOR) {
+        SetResult(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_WRONG_STATE,
                   "The Fiscal Printer is not currently in the Monitor State");
         return;
       }
-      if (value != FPTR_RT_SALES && value != FPTR_RT_REFUND) {
-        SetResult(OPOS_E_ILLEGAL, 0,
+      if (value != opos::FPTR_RT_SALES && value != opos::FPTR_RT_REFUND) {
+        SetResult(opos::OPOS_E_ILLEGAL, 0,
                   "The Fiscal Printer does not support the specified receipt type");
         return;
       }
       SetNumberProperty(index, value);
       break;
-    case pidx::MessageType:
+    case opos::PIDX_MessageType:
       if (value != 24) {
-        SetResult(OPOS_E_ILLEGAL, 0, "The Fiscal Printer does not support this value");
+        SetResult(opos::OPOS_E_ILLEGAL, 0, "The Fiscal Printer does not support this value");
         return;
       }
       SetNumberProperty(index, value);
       break;
-    case pidx::TotalizerType:
-      if (value == FPTR_TT_DOCUMENT) {
-        SetResult(OPOS_E_ILLEGAL, 0, "TotalizerType FPTR_TT_DOCUMENT not supported");
+    case opos::PIDX_TotalizerType:
+      if (value == opos::FPTR_TT_DOCUMENT) {
+        SetResult(opos::OPOS_E_ILLEGAL, 0, "TotalizerType FPTR_TT_DOCUMENT not supported");
         return;
       }
       SetNumberProperty(index, value);
       break;
-    case pidx::PowerNotify:
-    case pidx::DuplicateReceipt:
-    case pidx::SlipSelection:
-    case pidx::ContractorId:
-    case pidx::DateType:
-    case pidx::FiscalReceiptStation:
+    case opos::PIDX_PowerNotify:
+    case opos::PIDX_DuplicateReceipt:
+    case opos::PIDX_SlipSelection:
+    case opos::PIDX_ContractorId:
+    case opos::PIDX_DateType:
+    case opos::PIDX_FiscalReceiptStation:
       SetNumberProperty(index, value);
       break;
     default:
@@ -147,11 +148,11 @@ void CFiscalPrinterUnit::SetPropertyString(int32_t index, const std::string& val
                 GetPropertyName(index), value.c_str());
   if (!CheckPropertyAccess(index)) return;
   switch (index) {
-    case pidx::AdditionalHeader:
-    case pidx::AdditionalTrailer:
-    case pidx::ChangeDue:
-    case pidx::PostLine:
-    case pidx::PreLine:
+    case opos::PIDX_AdditionalHeader:
+    case opos::PIDX_AdditionalTrailer:
+    case opos::PIDX_ChangeDue:
+    case opos::PIDX_PostLine:
+    case opos::PIDX_PreLine:
       SetStringProperty(index, value);
       break;
     default:

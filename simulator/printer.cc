@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "link/fpu_frame.h"
+#include "link/fpu_protocol.h"
 
 namespace kelo::sim {
 namespace {
@@ -115,19 +116,19 @@ bool IsDepartmentParameter(uint32_t number) {
 // an error.
 bool Prints(uint8_t opcode) {
   switch (opcode) {
-    case 0x45:
-    case 0x4B:
-    case 0x4C:
-    case 0x4D:
-    case 0x4E:
-    case 0x4F:
-    case 0x50:
-    case 0x51:
-    case 0x52:
-    case 0x5C:
-    case 0x5E:
-    case 0x5F:
-    case 0x58:
+    case link::kOpPrintDailyReport:
+    case link::kOpBeginFiscalReceipt:
+    case link::kOpEndFiscalReceipt:
+    case link::kOpReceipt:
+    case link::kOpBeginRefundReceipt:
+    case link::kOpEndRefundReceipt:
+    case link::kOpBeginNonFiscal:
+    case link::kOpEndNonFiscal:
+    case link::kOpPrintNormalLine:
+    case link::kOpCutPaper:
+    case link::kOpPrintDuplicate:
+    case link::kOpFiscalMemoryReport:
+    case link::kOpHealthCheck:
       return true;
     default:
       return false;
@@ -218,14 +219,14 @@ void Printer::PowerCycle() {
 
 bool Printer::AnswersFields(uint8_t opcode) {
   switch (opcode) {
-    case 0x3F:
-    case 0x4A:
-    case 0x59:
-    case 0x5A:
-    case 0x60:
-    case 0x64:
-    case 0x66:
-    case 0x67:
+    case link::kOpQueryStatus:
+    case link::kOpReadReportLine:
+    case link::kOpGetDataItem:
+    case link::kOpGetTotalizer:
+    case link::kOpReadParameters:
+    case link::kOpGetDeviceInfo:
+    case link::kOpReadZReportData:
+    case link::kOpReadZReportAmount:
       return true;
     default:
       return false;
@@ -240,19 +241,19 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
   int32_t a = 0, b = 0, c = 0;
   CivilTime t = clock_.Now();
   switch (opcode) {
-    case 0x3F: {  // QueryStatus
+    case link::kOpQueryStatus: {  // QueryStatus
       char date[16], time[16];
       std::snprintf(date, sizeof date, "%04d%02d%02d", t.year, t.month, t.day);
       std::snprintf(time, sizeof time, "%02d%02d%02d", t.hour, t.minute, t.second);
       return Reply{kReplyOk, {date, time, Hex2(model_.flags()), std::to_string(model_.phase())}};
     }
-    case 0x44:  // SetDateTime
+    case link::kOpSetDateTime:  // SetDateTime
       if (!DateOf(f, 0, &t) || !TimeOf(f, 1, &t)) return Bad();
       return From(model_.SetDateTime(t));
-    case 0x45:  // PrintDailyReport
+    case link::kOpPrintDailyReport:  // PrintDailyReport
       if (!Num32(f, 1, &a)) return Bad();
       return From(model_.DailyReport(Text(f, 0), a));
-    case 0x46: {  // SetVatRates
+    case link::kOpSetVatRates: {  // SetVatRates
       std::vector<int64_t> rates;
       for (size_t i = 0; i < f.size(); ++i) {
         int64_t r = 0;
@@ -261,17 +262,17 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       }
       return From(model_.SetVatRates(rates));
     }
-    case 0x47:  // SetDate
+    case link::kOpSetDate:  // SetDate
       if (!DateOf(f, 0, &t)) return Bad();
       return From(model_.SetDate(t.year, t.month, t.day));
-    case 0x48:  // SetTime
+    case link::kOpSetTime:  // SetTime
       if (!TimeOf(f, 0, &t)) return Bad();
       return From(model_.SetTime(t.hour, t.minute, t.second));
-    case 0x49:  // SetHeaderLine
+    case link::kOpSetHeaderLine:  // SetHeaderLine
       if (!Num32(f, 0, &a) || f.size() < 2) return Bad();
       if (f.size() > 2 && !Num32(f, 2, &b)) return Bad();
       return From(model_.SetHeaderLine(a, f[1], b));
-    case 0x4A: {  // ReadReportLine
+    case link::kOpReadReportLine: {  // ReadReportLine
       if (!Num32(f, 0, &a)) return Bad();
       bool more = false;
       std::string text;
@@ -279,29 +280,29 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       if (o != Outcome::kOk) return From(o);
       return Reply{kReplyOk, {more ? "1" : "0", text}};
     }
-    case 0x4B:
+    case link::kOpBeginFiscalReceipt:
       return From(model_.BeginReceipt());
-    case 0x4C:
+    case link::kOpEndFiscalReceipt:
       return From(model_.EndReceipt());
-    case 0x4D:
+    case link::kOpReceipt:
       return Receipt(f);
-    case 0x4E:
+    case link::kOpBeginRefundReceipt:
       return From(model_.BeginRefundReceipt(Text(f, 0)));
-    case 0x4F:
+    case link::kOpEndRefundReceipt:
       return From(model_.EndRefundReceipt());
-    case 0x50:
+    case link::kOpBeginNonFiscal:
       return From(model_.BeginNonFiscal());
-    case 0x51:
+    case link::kOpEndNonFiscal:
       return From(model_.EndNonFiscal());
-    case 0x52:  // PrintNormalLine
+    case link::kOpPrintNormalLine:  // PrintNormalLine
       if (!Num32(f, 0, &a) || f.size() < 2) return Bad();
       return From(model_.PrintNormal(a, f[1]));
-    case 0x53:  // SetTrainingMode
+    case link::kOpSetTrainingMode:  // SetTrainingMode
       if (!Num32(f, 0, &a)) return Bad();
       return From(model_.SetTrainingMode(a));
-    case 0x54:
+    case link::kOpDisplay:
       return Display(f);
-    case 0x55: {  // JournalReport
+    case link::kOpJournalReport: {  // JournalReport
       int32_t dest = 0, sel = 0, type = 0, from_n = 0, to_n = 0;
       CivilTime from, to;
       if (!Num32(f, 0, &dest) || !Num32(f, 1, &sel) || !Num32(f, 2, &type) ||
@@ -314,43 +315,44 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       if (dest == 1 && Blocked()) return Code(kReplyRefused);
       return From(model_.JournalReport(dest, sel, type, from, to, from_n, to_n));
     }
-    case 0x56:  // RequestedReport
+    case link::kOpRequestedReport:  // RequestedReport
       if (!Num32(f, 0, &a)) return Bad();
       return From(model_.RequestedReport(a));
-    case 0x57:  // ResetPrinter
+    case link::kOpResetPrinter:  // ResetPrinter
       model_.Reset();
       logos_.Abort();  // a download cut short by the reset is dropped
       display_graphics_.Abort();
       return Code(kReplyOk);
-    case 0x58:  // HealthCheck: the mechanics answered, Blocked() was checked above
+    case link::kOpHealthCheck:  // HealthCheck: the mechanics answered, Blocked() was checked above
       return Code(kReplyOk);
-    case 0x59: {  // GetDataItem
+    case link::kOpGetDataItem: {  // GetDataItem
       int64_t v = 0;
       if (!Num32(f, 0, &a)) return Bad();
       const Outcome o = model_.DataItem(a, &v);
       if (o != Outcome::kOk) return From(o);
       return Reply{kReplyOk, {std::to_string(v)}};
     }
-    case 0x5A: {  // GetTotalizer
+    case link::kOpGetTotalizer: {  // GetTotalizer
       int64_t v = 0;
       if (!Num32(f, 0, &a) || !Num32(f, 1, &b) || !Num32(f, 2, &c)) return Bad();
       const Outcome o = model_.Totalizer(a, b, c, &v);
       if (o != Outcome::kOk) return From(o);
       return Reply{kReplyOk, {std::to_string(v)}};
     }
-    case 0x5B:  // Command5B: accepted, no effect on this model
+    case link::kOpCommand5B:  // Command5B: accepted, no effect on this model
       return Code(kReplyOk);
-    case 0x5C:  // CutPaper: 1 full, 2 partial
+    case link::kOpCutPaper:  // CutPaper: 1 full, 2 partial
       if (!Num32(f, 0, &a) || (a != 1 && a != 2)) return Bad();
       model_.Cut(a);
       return Code(kReplyOk);
-    case 0x5D:  // OpenDrawer
+    case link::kOpOpenDrawer:  // OpenDrawer
       drawer_open_ = true;
       drawer_opened_at_ = ticks_.TickMs();
       return Code(kReplyOk);
-    case 0x5E:  // PrintDuplicate
+    case link::kOpPrintDuplicate:  // PrintDuplicate
       return From(model_.PrintDuplicate());
-    case 0x5F: {  // fiscal-memory report: p1, 1 by date / 2 by number, p2, from, to
+    case link::kOpFiscalMemoryReport: {  // fiscal-memory report: p1, 1 by date / 2 by number, p2,
+                                         // from, to
       int32_t mode = 0, summary = 0;
       if (!Num32(f, 1, &mode) || !Num32(f, 2, &summary)) return Bad();
       if (mode == 1) {
@@ -364,31 +366,31 @@ Reply Printer::Execute(uint8_t opcode, std::string_view payload) {
       }
       return Bad();
     }
-    case 0x60:
+    case link::kOpReadParameters:
       return ReadParameters(f);
-    case 0x61:
+    case link::kOpWriteParameters:
       return WriteParameters(f);
-    case 0x62:  // SimulateKey
+    case link::kOpSimulateKey:  // SimulateKey
       if (!Num32(f, 0, &a) || a < 0 || a > 255) return Bad();
       if (keys_.size() < 10000) keys_.push_back(a);
       return Code(kReplyOk);
-    case 0x64:
+    case link::kOpGetDeviceInfo:
       return DeviceInfo(f);
-    case 0x65:  // WriteDeviceFlag
+    case link::kOpWriteDeviceFlag:  // WriteDeviceFlag
       if (!Num32(f, 0, &a) || a < 0 || a > 255) return Bad();
       device_flag_ = a;
       return Code(kReplyOk);
-    case 0x66: {
+    case link::kOpReadZReportData: {
       Reply r;
       model_.ZReportData(&r.fields);
       return r;
     }
-    case 0x67: {
+    case link::kOpReadZReportAmount: {
       Reply r;
       model_.ZReportAmount(&r.fields);
       return r;
     }
-    case 0x41:
+    case link::kOpPrinterGraphic:
       return Graphics(f);
     default:
       return Bad();  // unknown command
@@ -400,61 +402,61 @@ Reply Printer::Receipt(const Fields& f) {
   int64_t price = 0, qty = 0, unit = 0, amount = 0;
   int32_t vat = 0, dept = 0, code = 0, form = 0;
   switch (f[0][0]) {
-    case ' ':
+    case link::kSubPrintReceiptText:
       return From(model_.PrintText(Text(f, 1)));
-    case '!':
+    case link::kSubSellItem:
       if (f.size() < 7 || !Num(f, 2, &price) || !Num(f, 3, &qty) || !Num32(f, 4, &vat) ||
           !Num32(f, 5, &dept) || !Num(f, 6, &unit)) {
         return Bad();
       }
       return From(model_.Sell(f[1], price, qty, vat, dept, unit));
-    case '"':
+    case link::kSubVoidItem:
       if (f.size() < 6 || !Num(f, 2, &price) || !Num(f, 3, &qty) || !Num32(f, 4, &vat) ||
           !Num32(f, 5, &dept)) {
         return Bad();
       }
       return From(model_.VoidItem(f[1], price, qty, vat, dept));
-    case '#':
+    case link::kSubVoidReceipt:
       return From(model_.VoidReceipt());
-    case '$':
+    case link::kSubTotal:
       if (!Num(f, 1, &amount)) return Bad();
       return From(model_.Total(amount));
-    case '%':
+    case link::kSubItemAdjustment:
       if (f.size() < 6 || !Num(f, 2, &amount) || !Num32(f, 3, &code) || !Num32(f, 4, &vat) ||
           !Num32(f, 5, &dept)) {
         return Bad();
       }
       return From(model_.ItemAdjustment(f[1], amount, code, vat, dept));
-    case '&':
+    case link::kSubItemAdjustmentVoid:
       if (!Num(f, 1, &amount) || !Num32(f, 2, &code) || !Num32(f, 3, &vat) || !Num32(f, 4, &dept)) {
         return Bad();
       }
       return From(model_.ItemAdjustmentVoid(amount, code, vat, dept));
-    case '\'':
+    case link::kSubNotPaid:
       if (f.size() < 3 || !Num(f, 2, &amount)) return Bad();
       return From(model_.NotPaid(f[1], amount));
-    case '(':
+    case link::kSubPayment:
       if (f.size() < 4 || !Num(f, 2, &amount) || !Num32(f, 3, &form)) return Bad();
       return From(model_.Payment(f[1], amount, form));
-    case ')':
+    case link::kSubSubtotal:
       if (!Num(f, 1, &amount)) return Bad();
       return From(model_.Subtotal(amount));
-    case '*':
+    case link::kSubEndPayment:
       if (!Num(f, 1, &amount)) return Bad();
       return From(model_.EndPayment(amount));
-    case '+':
-    case ',':
+    case link::kSubRefund:
+    case link::kSubRefundVoid:
       if (f.size() < 6 || !Num(f, 2, &amount) || !Num32(f, 4, &vat) || !Num32(f, 5, &dept)) {
         return Bad();
       }
       return From(f[0][0] == '+' ? model_.Refund(f[1], amount, vat, dept)
                                  : model_.RefundVoid(f[1], amount, vat, dept));
-    case '-':
+    case link::kSubPrintTrailerText:
       return From(model_.Trailer(Text(f, 1)));
-    case '.':
+    case link::kSubSubtotalAdjustment:
       if (f.size() < 4 || !Num(f, 2, &amount) || !Num32(f, 3, &code)) return Bad();
       return From(model_.SubtotalAdjustment(f[1], amount, code));
-    case '/':
+    case link::kSubSubtotalAdjustmentVoid:
       if (!Num(f, 1, &amount) || !Num32(f, 2, &code)) return Bad();
       return From(model_.SubtotalAdjustmentVoid(amount, code));
     default:
@@ -466,15 +468,15 @@ Reply Printer::Graphics(const Fields& f) {
   if (f.empty() || f[0].size() != 1) return Bad();
   int32_t n = 0, rows = 0;
   switch (f[0][0]) {
-    case '0':
+    case link::kSubPrinterGraphicBegin:
       if (!Num32(f, 1, &n) || !Num32(f, 2, &rows)) return Bad();
       return FromGraphic(logos_.Begin(n, rows));
-    case '1': {
+    case link::kSubPrinterGraphicRow: {
       std::vector<uint8_t> row;
       if (f.size() < 2 || !UnescapeBytes(f[1], &row)) return Bad();
       return FromGraphic(logos_.Row(row));
     }
-    case '2':
+    case link::kSubPrinterGraphicErase:
       if (!Num32(f, 1, &n)) return Bad();
       return FromGraphic(logos_.Erase(n));
     default:
@@ -508,43 +510,43 @@ Reply Printer::Display(const Fields& f) {
   int32_t a = 0, b = 0, n = 0;
   std::string text;
   switch (f[0][0]) {
-    case ' ':
+    case link::kSubDisplaySetVideoMode:
       if (!Num32(f, 1, &a) || a < 0 || a > 3) return Bad();
       display_.mode = a;
       return Code(kReplyOk);
-    case '!':
+    case link::kSubDisplayClear:
       for (auto& l : display_.lines) l.clear();
       display_.shown_graphic = -1;
       return Code(kReplyOk);
-    case '"':
+    case link::kSubDisplayText:
       if (!Num32(f, 1, &a) || a < 1 || a > static_cast<int32_t>(display_.lines.size())) {
         return Bad();
       }
       display_.lines[static_cast<size_t>(a - 1)] = clean(Text(f, 2));
       return Code(kReplyOk);
-    case '#':
+    case link::kSubDisplayGraphicBegin:
       if (!Num32(f, 1, &n) || !Num32(f, 2, &a)) return Bad();
       return FromGraphic(display_graphics_.Begin(n, a));
-    case '$': {
+    case link::kSubDisplayGraphicRow: {
       std::vector<uint8_t> row;
       if (f.size() < 2 || !UnescapeBytes(f[1], &row)) return Bad();
       return FromGraphic(display_graphics_.Row(row));
     }
-    case '%':
+    case link::kSubDisplayGraphicErase:
       if (!Num32(f, 1, &n)) return Bad();
       if (display_.shown_graphic == n) display_.shown_graphic = -1;
       return FromGraphic(display_graphics_.Erase(n));
-    case '&':
+    case link::kSubDisplayGraphicShow:
       if (!image_of(&a, &b, &n, &text)) return Bad();
       display_.shown_graphic = n;
       display_.shown_x = a;
       display_.shown_y = b;
       display_.shown_text = text;
       return Code(kReplyOk);
-    case '\'':
+    case link::kSubDisplayStandbyText:
       display_.standby_text = clean(Text(f, 1));
       return Code(kReplyOk);
-    case '(':
+    case link::kSubDisplayStandbyGraphic:
       if (!image_of(&a, &b, &n, &text)) return Bad();
       display_.standby_graphic = n;
       display_.standby_x = a;

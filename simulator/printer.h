@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/fpu_frame.h"
 #include "platform/os/clock.h"
 #include "simulator/device_profile.h"
 #include "simulator/fiscal_model.h"
@@ -18,11 +19,12 @@
 namespace kelo::sim {
 
 // Reply codes the printer answers.
-inline constexpr uint8_t kReplyOk = 0x80;
-inline constexpr uint8_t kReplyBusy = 0x81;
-inline constexpr uint8_t kReplyInProgress = 0x82;
-inline constexpr uint8_t kReplyRefused = 0x83;  // not now: state, sensors
-inline constexpr uint8_t kReplyBadData = 0x84;  // wrong or missing field, unknown command
+inline constexpr uint8_t kReplyOk = link::kReplyDone;
+inline constexpr uint8_t kReplyBusy = link::kReplyBusy;
+inline constexpr uint8_t kReplyInProgress = link::kReplyInProgress;
+inline constexpr uint8_t kReplyRefused = link::kReplyRefused83;  // not now: state, sensors
+inline constexpr uint8_t kReplyBadData =
+    link::kReplyRefused84;  // wrong or missing field, unknown command
 
 // Fatal code of a printer without error (128 = 0x80; 135 and 140 also mean "no error").
 inline constexpr uint8_t kFatalNone = 0x80;

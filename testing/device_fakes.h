@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "device/fiscal_device.h"
-#include "device/opos_codes.h"
 #include "device/unit_host.h"
+#include "opos/opos_constants.h"
 #include "platform/os/clock.h"
 #include "testing/property_host.h"
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "device/opos_codes.h"
 #include "device/unit_host.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::device::testing {
 

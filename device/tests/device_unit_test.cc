@@ -7,7 +7,7 @@
 
 #include "device/device_command.h"
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "testing/device_fakes.h"
 #include "testing/wait.h"
 

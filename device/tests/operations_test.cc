@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "device/device_operations.h"
-#include "device/opos_codes.h"
+#include "opos/opos_constants.h"
 #include "testing/device_fakes.h"
 
 namespace kelo::device {

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "device/device_unit.h"
-#include "device/opos_codes.h"
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "simulator/simulator.h"
 #include "testing/device_fakes.h"
 #include "testing/fields.h"

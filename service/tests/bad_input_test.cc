@@ -32,7 +32,7 @@ class BadInputTest : public ::testing::Test {
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
     ASSERT_EQ(unit_->beginFiscalReceipt(false), 0) << unit_->error_string();
     mark_ = sim_->PaperMark();
   }

@@ -51,11 +51,11 @@ TEST(ComponentLibraryTest, RegisteredLibraryIsCreatedByProgIdAndServesCalls) {
               automation::S_OK);
     EXPECT_EQ(rc.AsLong(-1), 0);
     // The claim against a printer lives in the printing tests; here the call path counts.
-    std::array<Variant, 1> state = {Variant::Long(pidx::State)};
+    std::array<Variant, 1> state = {Variant::Long(opos::PIDX_State)};
     ASSERT_EQ(automation::InvokeByName(so.Get(), "GetPropertyNumber",
                                        automation::InvokeKind::Method, state, &rc),
               automation::S_OK);
-    EXPECT_EQ(rc.AsLong(-1), OPOS_S_IDLE);
+    EXPECT_EQ(rc.AsLong(-1), opos::OPOS_S_IDLE);
     ASSERT_EQ(
         automation::InvokeByName(so.Get(), "CloseService", automation::InvokeKind::Method, {}, &rc),
         automation::S_OK);

@@ -68,27 +68,27 @@ TEST_F(ConcurrentCalls, CloseDuringClaimEndsTheClaimThenCloses) {
   std::atomic<int32_t> claim{-1};
   std::thread claimer = StartClaim(&claim);
   const auto start = Clock::now();
-  EXPECT_EQ(unit_->CloseService(), OPOS_SUCCESS);
+  EXPECT_EQ(unit_->CloseService(), opos::OPOS_SUCCESS);
   // The last reference goes as soon as Close returns, as the control object lets it go.
   unit_.Reset();
   claimer.join();
   EXPECT_LT(Clock::now() - start, kPrompt);
-  EXPECT_NE(claim.load(), OPOS_SUCCESS) << "a claim cut short by Close must not succeed";
+  EXPECT_NE(claim.load(), opos::OPOS_SUCCESS) << "a claim cut short by Close must not succeed";
 }
 
 TEST_F(ConcurrentCalls, ReleaseDuringClaimEndsTheClaimAndLeavesTheUnitUsable) {
   std::atomic<int32_t> claim{-1};
   std::thread claimer = StartClaim(&claim);
   const auto start = Clock::now();
-  EXPECT_EQ(unit_->ReleaseDevice(), OPOS_SUCCESS);
+  EXPECT_EQ(unit_->ReleaseDevice(), opos::OPOS_SUCCESS);
   claimer.join();
   EXPECT_LT(Clock::now() - start, kPrompt);
-  EXPECT_NE(claim.load(), OPOS_SUCCESS);
+  EXPECT_NE(claim.load(), opos::OPOS_SUCCESS);
   EXPECT_FALSE(unit_->claimed());
-  EXPECT_NE(unit_->GetState(), OPOS_S_ERROR) << "a cancelled claim is no failed claim";
+  EXPECT_NE(unit_->GetState(), opos::OPOS_S_ERROR) << "a cancelled claim is no failed claim";
   // The claim lock was given back: a new claim gets as far as the printer again.
-  EXPECT_EQ(unit_->ClaimDevice(100), OPOS_E_NOHARDWARE);
-  EXPECT_EQ(unit_->CloseService(), OPOS_SUCCESS);
+  EXPECT_EQ(unit_->ClaimDevice(100), opos::OPOS_E_NOHARDWARE);
+  EXPECT_EQ(unit_->CloseService(), opos::OPOS_SUCCESS);
 }
 
 // The same unit claimed and enabled on a simulated printer whose line is then cut, so that
@@ -115,7 +115,7 @@ class ConcurrentCallsOnAPrinter : public ::testing::Test {
     };
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(5000), 0) << unit_->error_string();
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
     ASSERT_EQ(unit_->result_code(), 0);
   }
   void TearDown() override {
@@ -127,7 +127,7 @@ class ConcurrentCallsOnAPrinter : public ::testing::Test {
   // kPrompt.
   bool CloseAndLetGo() {
     const auto start = Clock::now();
-    EXPECT_EQ(unit_->CloseService(), OPOS_SUCCESS);
+    EXPECT_EQ(unit_->CloseService(), opos::OPOS_SUCCESS);
     unit_.Reset();
     return Clock::now() - start < kPrompt;
   }
@@ -149,18 +149,18 @@ class ConcurrentCallsOnAPrinter : public ::testing::Test {
 TEST_F(ConcurrentCallsOnAPrinter, CloseWhileEnablingWaitsForASilentPrinter) {
   sim_.SetLineCut(true);
   CFiscalPrinterUnit* unit = unit_.Get();
-  std::thread enabler([unit] { unit->SetPropertyNumber(pidx::DeviceEnabled, 1); });
+  std::thread enabler([unit] { unit->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(CloseAndLetGo());
   enabler.join();
 }
 
 TEST_F(ConcurrentCallsOnAPrinter, CloseWhileTheQueueDrainsOnASilentPrinter) {
-  ASSERT_EQ(unit_->beginFiscalReceipt(false), OPOS_SUCCESS);
-  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), opos::OPOS_SUCCESS);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 1);
   sim_.SetLineCut(true);
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(unit_->printRecItem("ITEM", 10000, 1000, 1, 0, ""), OPOS_SUCCESS);
+    ASSERT_EQ(unit_->printRecItem("ITEM", 10000, 1000, 1, 0, ""), opos::OPOS_SUCCESS);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(CloseAndLetGo());
@@ -170,8 +170,8 @@ TEST_F(ConcurrentCallsOnAPrinter, CloseWhileTheQueueDrainsOnASilentPrinter) {
 }
 
 TEST_F(ConcurrentCallsOnAPrinter, CloseFromInsideTheErrorEventHandler) {
-  ASSERT_EQ(unit_->beginFiscalReceipt(false), OPOS_SUCCESS);
-  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  ASSERT_EQ(unit_->beginFiscalReceipt(false), opos::OPOS_SUCCESS);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 1);
   std::atomic<int32_t> closed{-1};
   std::atomic<bool> handled{false};
   CFiscalPrinterUnit* unit = unit_.Get();
@@ -181,12 +181,12 @@ TEST_F(ConcurrentCallsOnAPrinter, CloseFromInsideTheErrorEventHandler) {
   });
   sim_.Stop();  // the line is gone: the queued sale fails at once and raises its ErrorEvent
   const auto start = Clock::now();
-  ASSERT_EQ(unit_->printRecItem("ITEM", 10000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  ASSERT_EQ(unit_->printRecItem("ITEM", 10000, 1000, 1, 0, ""), opos::OPOS_SUCCESS);
   // The close inside the handler must not wait for the worker, which waits for the handler.
   ASSERT_TRUE(WaitForCloseWithin(closed, std::chrono::seconds(20)));
   EXPECT_LT(Clock::now() - start, kPrompt);
-  EXPECT_EQ(closed.load(), OPOS_SUCCESS);
-  EXPECT_EQ(unit_->GetState(), OPOS_S_CLOSED);
+  EXPECT_EQ(closed.load(), opos::OPOS_SUCCESS);
+  EXPECT_EQ(unit_->GetState(), opos::OPOS_S_CLOSED);
 }
 
 }  // namespace

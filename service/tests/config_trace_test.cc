@@ -166,7 +166,7 @@ TEST_F(TraceTest, OpenWritesTheBannerAndMethodLinesWithTimeStamps) {
   const std::string folder = dir_.path() + "/";
   OpenWith({{"LogPath", RegValue::String(folder)}});
   unit_->ClaimDevice(0);
-  unit_->GetPropertyNumber(pidx::State);
+  unit_->GetPropertyNumber(opos::PIDX_State);
   const std::string log = ReadFile(folder + "KELOFPU.log");
   std::istringstream lines(log);
   std::string line;
@@ -210,8 +210,8 @@ TEST_F(TraceTest, PercentSignsAndWindows1252TextAreWrittenAsFormattedOnce) {
   const std::string folder = dir_.path() + "/";
   OpenWith({{"LogPath", RegValue::String(folder)}});
   ASSERT_EQ(unit_->ClaimDevice(0), 0);
-  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
-  unit_->SetPropertyString(pidx::PreLine, "50%s off %d \xE9");
+  unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+  unit_->SetPropertyString(opos::PIDX_PreLine, "50%s off %d \xE9");
   const std::string log = ReadFile(folder + "KELOFPU.log");
   EXPECT_NE(
       log.find("+CFiscalPrinterUnit::SetPropertyString(1016008(PreLine), 50%s off %d \xE9)\n"),

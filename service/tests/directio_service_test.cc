@@ -28,7 +28,7 @@ class DirectIOServiceTest : public ::testing::Test {
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
     ASSERT_EQ(unit_->result_code(), 0) << unit_->error_string();
   }
   void TearDown() override {
@@ -123,7 +123,7 @@ TEST_F(DirectIOServiceTest, DepartmentsPollingAndAReportFile) {
   std::string dest = dir_.File("x.txt");
   ASSERT_EQ(unit_->DirectIO(1501, mode, &dest), 0) << unit_->error_string();
   EXPECT_NE(ReadFile(dest).find("X"), std::string::npos);
-  EXPECT_EQ(unit_->GetNumberProperty(pidx::PrinterState), 1);
+  EXPECT_EQ(unit_->GetNumberProperty(opos::PIDX_PrinterState), 1);
 }
 
 }  // namespace

@@ -195,8 +195,8 @@ TEST(EventDeliveryIdleTest, EventsRaisedWhileStoppedAreIgnoredAndErrorsDoNotWait
 TEST(EventDeliveryBindTest, MissingNameFailsTheBinding) {
   auto partial = FakeControl::Make({"SODirectIO", "SOError", "SOOutputComplete"});
   EventDelivery delivery;
-  EXPECT_EQ(delivery.Bind(partial.Get()), OPOS_E_FAILURE);
-  EXPECT_EQ(delivery.Bind(nullptr), OPOS_E_FAILURE);
+  EXPECT_EQ(delivery.Bind(partial.Get()), opos::OPOS_E_FAILURE);
+  EXPECT_EQ(delivery.Bind(nullptr), opos::OPOS_E_FAILURE);
 }
 
 // ---- Through the unit ----
@@ -212,7 +212,7 @@ class UnitEventsTest : public ::testing::Test {
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(0), 0);
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
   }
   void TearDown() override { unit_.Reset(); }
 
@@ -224,19 +224,19 @@ class UnitEventsTest : public ::testing::Test {
 };
 
 TEST_F(UnitEventsTest, FlagWhenIdleWhileIdleQueuesOneIdleEventAndReadsZero) {
-  unit_->SetPropertyNumber(pidx::FlagWhenIdle, 1);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::FlagWhenIdle), 0);
+  unit_->SetPropertyNumber(opos::PIDX_FlagWhenIdle, 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_FlagWhenIdle), 0);
   ASSERT_TRUE(control_->WaitForCalls(1));
   auto calls = control_->calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].name, "SOStatusUpdate");
-  EXPECT_EQ(calls[0].longs.at(0), FPTR_SUE_IDLE);
+  EXPECT_EQ(calls[0].longs.at(0), opos::FPTR_SUE_IDLE);
 }
 
 TEST_F(UnitEventsTest, FlagWhenIdleWhileBusyIsOnlyStored) {
-  unit_->SetState(OPOS_S_BUSY);
-  unit_->SetPropertyNumber(pidx::FlagWhenIdle, 1);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::FlagWhenIdle), 1);
+  unit_->SetState(opos::OPOS_S_BUSY);
+  unit_->SetPropertyNumber(opos::PIDX_FlagWhenIdle, 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_FlagWhenIdle), 1);
   // Events arrive in order: an idle event would come before this one.
   unit_->RaiseStatusUpdate(99);
   ASSERT_TRUE(control_->WaitForCalls(1));
@@ -246,7 +246,7 @@ TEST_F(UnitEventsTest, FlagWhenIdleWhileBusyIsOnlyStored) {
 }
 
 TEST_F(UnitEventsTest, FreezeEventsPropertyStartsAtOneButDeliveryIsNotFrozen) {
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::FreezeEvents), 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_FreezeEvents), 1);
   unit_->RaiseStatusUpdate(3);
   EXPECT_TRUE(control_->WaitForCalls(1));
 }
@@ -267,7 +267,7 @@ TEST_F(UnitEventsTest, ClearOutputWhileFrozenDropsTheNextErrorEvent) {
 }
 
 TEST_F(UnitEventsTest, CloseWhileFrozenEndsDeliveryWithoutHeldEvents) {
-  unit_->SetPropertyNumber(pidx::FreezeEvents, 1);
+  unit_->SetPropertyNumber(opos::PIDX_FreezeEvents, 1);
   unit_->RaiseStatusUpdate(1);
   unit_->RaiseStatusUpdate(2);
   EXPECT_EQ(unit_->CloseService(), 0);
@@ -282,7 +282,7 @@ TEST_F(UnitEventsTest, CloseFromInsideACallbackDoesNotDeadlock) {
   unit_->RaiseStatusUpdate(1);
   ASSERT_TRUE(control_->WaitForCalls(1));
   EXPECT_EQ(close_result.load(), 0);
-  EXPECT_EQ(unit_->GetState(), OPOS_S_CLOSED);
+  EXPECT_EQ(unit_->GetState(), opos::OPOS_S_CLOSED);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ class PrintingTest : public ::testing::Test {
     control_ = FakeControl::Make();
     ASSERT_EQ(unit_->OpenService("FiscalPrinter", kDeviceName, control_.Get()), 0);
     ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
     ASSERT_EQ(unit_->result_code(), 0) << unit_->error_string();
   }
   void TearDown() override {
@@ -124,23 +124,23 @@ class PrintingTest : public ::testing::Test {
 // ---- Claim, enable, release ----
 
 TEST_F(PrintingTest, ClaimReadsTheConfigurationAndReportsTheFirstStatus) {
-  EXPECT_EQ(Number(pidx::Claimed), 1);
-  EXPECT_EQ(Number(pidx::NumVatRates), 4);
-  EXPECT_EQ(Number(pidx::MessageLength), 42);
-  EXPECT_EQ(Number(pidx::NumHeaderLines), 6);
-  EXPECT_EQ(Number(pidx::NumTrailerLines), 4);
-  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
-  EXPECT_EQ(Number(pidx::DayOpened), 0);
+  EXPECT_EQ(Number(opos::PIDX_Claimed), 1);
+  EXPECT_EQ(Number(opos::PIDX_NumVatRates), 4);
+  EXPECT_EQ(Number(opos::PIDX_MessageLength), 42);
+  EXPECT_EQ(Number(opos::PIDX_NumHeaderLines), 6);
+  EXPECT_EQ(Number(opos::PIDX_NumTrailerLines), 4);
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
+  EXPECT_EQ(Number(opos::PIDX_DayOpened), 0);
   // Cover, journal paper, journal empty, receipt paper: reported once even when all is well.
   ASSERT_TRUE(WaitEvents("SOStatusUpdate", 4));
   EXPECT_EQ(EventData("SOStatusUpdate"), (std::vector<int32_t>{12, 23, 61, 26}));
 
   EXPECT_EQ(unit_->ReleaseDevice(), 0);
-  EXPECT_EQ(Number(pidx::Claimed), 0);
-  EXPECT_EQ(Number(pidx::DeviceEnabled), 0);
+  EXPECT_EQ(Number(opos::PIDX_Claimed), 0);
+  EXPECT_EQ(Number(opos::PIDX_DeviceEnabled), 0);
   // The connection can be made again on the same unit.
   ASSERT_EQ(unit_->ClaimDevice(3000), 0) << unit_->error_string();
-  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+  unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
   EXPECT_EQ(unit_->printXReport(), 0) << unit_->error_string();
 }
 
@@ -154,10 +154,10 @@ TEST(SilentPrinterTest, ClaimFindsNoDevice) {
   auto control = FakeControl::Make();
   ComPtr<CFiscalPrinterUnit> unit(new CFiscalPrinterUnit(registry, fast));
   ASSERT_EQ(unit->OpenService("FiscalPrinter", kDeviceName, control.Get()), 0);
-  EXPECT_EQ(unit->ClaimDevice(1000), OPOS_E_NOHARDWARE);
+  EXPECT_EQ(unit->ClaimDevice(1000), opos::OPOS_E_NOHARDWARE);
   EXPECT_EQ(unit->error_string(), "Device not found");
-  EXPECT_EQ(unit->GetNumberProperty(pidx::State), OPOS_S_ERROR);
-  EXPECT_EQ(unit->GetNumberProperty(pidx::Claimed), 0);
+  EXPECT_EQ(unit->GetNumberProperty(opos::PIDX_State), opos::OPOS_S_ERROR);
+  EXPECT_EQ(unit->GetNumberProperty(opos::PIDX_Claimed), 0);
   EXPECT_EQ(unit->CloseService(), 0);
 }
 
@@ -165,13 +165,13 @@ TEST(SilentPrinterTest, ClaimFindsNoDevice) {
 
 TEST_F(PrintingTest, SalesReceiptSynchronous) {
   ASSERT_EQ(unit_->setPOSID("POS 7", "Anna"), 0);
-  const int32_t id_before = Number(pidx::OutputID);
+  const int32_t id_before = Number(opos::PIDX_OutputID);
   const size_t mark = sim_->PaperMark();
   SalesReceipt();
-  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
-  EXPECT_EQ(Number(pidx::DayOpened), 1);
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
+  EXPECT_EQ(Number(opos::PIDX_DayOpened), 1);
   // Every operation, synchronous ones included, took a new identifier.
-  EXPECT_EQ(Number(pidx::OutputID), id_before + 9);
+  EXPECT_EQ(Number(opos::PIDX_OutputID), id_before + 9);
   EXPECT_EQ(sim_->DataItem(1), 599);
   EXPECT_EQ(sim_->DataItem(20), 1);
   const auto paper = sim_->PaperSince(mark);
@@ -186,31 +186,31 @@ TEST_F(PrintingTest, SalesReceiptSynchronous) {
   EXPECT_TRUE(Contains(paper, "POS 7")) << sim_->PaperText();
 
   // One duplicate per receipt, and only while the property asks for it.
-  EXPECT_EQ(unit_->printDuplicateReceipt(), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
-  unit_->SetPropertyNumber(pidx::DuplicateReceipt, 1);
+  EXPECT_EQ(unit_->printDuplicateReceipt(), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
+  unit_->SetPropertyNumber(opos::PIDX_DuplicateReceipt, 1);
   const size_t before_duplicate = sim_->PaperMark();
   ASSERT_EQ(unit_->printDuplicateReceipt(), 0) << unit_->error_string();
-  EXPECT_EQ(Number(pidx::DuplicateReceipt), 0);
+  EXPECT_EQ(Number(opos::PIDX_DuplicateReceipt), 0);
   EXPECT_EQ(AmountOf(sim_->PaperSince(before_duplicate), "TOTAL EUR"), 599) << sim_->PaperText();
-  EXPECT_EQ(unit_->printDuplicateReceipt(), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
+  EXPECT_EQ(unit_->printDuplicateReceipt(), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "DuplicateReceipt is false");
 }
 
 TEST_F(PrintingTest, RefundReceiptSynchronous) {
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
-  EXPECT_EQ(unit_->beginFiscalReceipt(false), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
-  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, opos::FPTR_RT_REFUND);
+  EXPECT_EQ(unit_->beginFiscalReceipt(false), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "PreLine property must contain RT_REFUND name/description");
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
 
-  unit_->SetPropertyString(pidx::PreLine, "Return 17");
+  unit_->SetPropertyString(opos::PIDX_PreLine, "Return 17");
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0) << unit_->error_string();
-  EXPECT_EQ(unit_->GetPropertyString(pidx::PreLine), "");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_PreLine), "");
   ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0) << unit_->error_string();
   ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
   ASSERT_EQ(unit_->endFiscalReceipt(false), 0) << unit_->error_string();
-  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
   const auto paper = sim_->PaperSince(mark);
   EXPECT_TRUE(Contains(paper, "Return 17"));
   EXPECT_EQ(AmountOf(paper, "Cup"), 250);
@@ -218,21 +218,21 @@ TEST_F(PrintingTest, RefundReceiptSynchronous) {
 }
 
 TEST_F(PrintingTest, AsynchronousReceiptsCompleteInOutputIdOrder) {
-  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 1);
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
-  const int32_t first = Number(pidx::OutputID) + 1;
+  const int32_t first = Number(opos::PIDX_OutputID) + 1;
   // While the printer is held, queued lines stay queued: a synchronous method is refused.
   sim_->printer([&](sim::Printer&) {
     for (int i = 0; i < 3; ++i) {
       ASSERT_EQ(unit_->printRecItem("Item", Cents(100), 1000, 1, 0, ""), 0);
     }
-    EXPECT_EQ(Number(pidx::OutputID), first + 2);
-    EXPECT_EQ(unit_->endFiscalReceipt(false), OPOS_E_BUSY);
-    Expect(OPOS_E_BUSY, 0, "Asynchronous output is in progress");
+    EXPECT_EQ(Number(opos::PIDX_OutputID), first + 2);
+    EXPECT_EQ(unit_->endFiscalReceipt(false), opos::OPOS_E_BUSY);
+    Expect(opos::OPOS_E_BUSY, 0, "Asynchronous output is in progress");
   });
   ASSERT_EQ(unit_->printRecTotal(Cents(300), Cents(300), "Cash"), 0);
   // The refused call took an identifier too (every call through the execution layer does).
-  const int32_t total_id = Number(pidx::OutputID);
+  const int32_t total_id = Number(opos::PIDX_OutputID);
   EXPECT_EQ(total_id, first + 4);
   ASSERT_TRUE(WaitEvents("SOOutputComplete", 4));
   EXPECT_EQ(EventData("SOOutputComplete"),
@@ -240,10 +240,10 @@ TEST_F(PrintingTest, AsynchronousReceiptsCompleteInOutputIdOrder) {
   ASSERT_TRUE(WaitFor([&] { return unit_->endFiscalReceipt(false) == 0; }));
   EXPECT_EQ(sim_->DataItem(1), 300);
 
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
-  unit_->SetPropertyString(pidx::PreLine, "Return 18");
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, opos::FPTR_RT_REFUND);
+  unit_->SetPropertyString(opos::PIDX_PreLine, "Return 18");
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
-  const int32_t refund_first = Number(pidx::OutputID) + 1;
+  const int32_t refund_first = Number(opos::PIDX_OutputID) + 1;
   ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0);
   ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
   ASSERT_TRUE(WaitEvents("SOOutputComplete", 6));
@@ -258,38 +258,38 @@ TEST_F(PrintingTest, AsynchronousReceiptsCompleteInOutputIdOrder) {
 TEST_F(PrintingTest, BadVatInfoIsRefusedBeforeAnythingIsSent) {
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
   for (int32_t async : {0, 1}) {
-    unit_->SetPropertyNumber(pidx::AsyncMode, async);
+    unit_->SetPropertyNumber(opos::PIDX_AsyncMode, async);
     const size_t mark = sim_->PaperMark();
-    const int32_t id = Number(pidx::OutputID);
+    const int32_t id = Number(opos::PIDX_OutputID);
     // 6: one past the printer's VAT indexes (4 rates and the exempt default 5); 10000 and
     // 10011: no department; -1 outside sales.
-    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1, 6, 0, ""), OPOS_E_EXTENDED);
-    Expect(OPOS_E_EXTENDED, OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
-    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10000, 0, ""), OPOS_E_EXTENDED);
-    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10011, 0, ""), OPOS_E_EXTENDED);
-    EXPECT_EQ(unit_->printRecItemVoid("Tea", Cents(100), 1000, -1, 0, ""), OPOS_E_EXTENDED);
-    EXPECT_EQ(unit_->printRecRefund("Tea", Cents(100), 7), OPOS_E_EXTENDED);
-    EXPECT_EQ(unit_->printRecItemAdjustment(1, "Off", Cents(10), 99), OPOS_E_EXTENDED);
-    EXPECT_EQ(Number(pidx::OutputID), id);
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1, 6, 0, ""), opos::OPOS_E_EXTENDED);
+    Expect(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_BAD_VAT, "The VAT information is invalid");
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10000, 0, ""), opos::OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItem("Tea", Cents(100), 1000, 10011, 0, ""), opos::OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItemVoid("Tea", Cents(100), 1000, -1, 0, ""), opos::OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecRefund("Tea", Cents(100), 7), opos::OPOS_E_EXTENDED);
+    EXPECT_EQ(unit_->printRecItemAdjustment(1, "Off", Cents(10), 99), opos::OPOS_E_EXTENDED);
+    EXPECT_EQ(Number(opos::PIDX_OutputID), id);
     EXPECT_TRUE(sim_->PaperSince(mark).empty());
   }
   EXPECT_TRUE(EventData("SOError").empty());
-  unit_->SetPropertyNumber(pidx::AsyncMode, 0);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 0);
   EXPECT_EQ(unit_->printRecVoid("Cancel"), 0) << unit_->error_string();
 }
 
 TEST_F(PrintingTest, ArgumentChecksOfReceiptLines) {
   ASSERT_EQ(unit_->beginFiscalReceipt(true), 0) << unit_->error_string();
-  EXPECT_EQ(unit_->printRecItemAdjustment(5, "Off", Cents(10), 1), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is invalid");
-  EXPECT_EQ(unit_->printRecSubtotalAdjustment(5, "Off", Cents(10)), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
-  EXPECT_EQ(unit_->printRecSubtotalAdjustVoid(1, Cents(10)), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
-  EXPECT_EQ(unit_->printRecPackageAdjustment(1, "x", "1,100"), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "CapPackageAdjustment is false");
-  EXPECT_EQ(unit_->printRecItemFuel("x", 0, 0, 0, 0, "", 0, ""), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
+  EXPECT_EQ(unit_->printRecItemAdjustment(5, "Off", Cents(10), 1), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is invalid");
+  EXPECT_EQ(unit_->printRecSubtotalAdjustment(5, "Off", Cents(10)), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "The adjustmentType parameter is not supported");
+  EXPECT_EQ(unit_->printRecSubtotalAdjustVoid(1, Cents(10)), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "printRecSubtotalAdjustVoid not supported");
+  EXPECT_EQ(unit_->printRecPackageAdjustment(1, "x", "1,100"), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "CapPackageAdjustment is false");
+  EXPECT_EQ(unit_->printRecItemFuel("x", 0, 0, 0, 0, "", 0, ""), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "printRecItemFuel not supported");
 
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printRecItem("Bread", Cents(250), 1000, 2, 0, ""), 0);
@@ -317,15 +317,15 @@ TEST_F(PrintingTest, ArgumentChecksOfReceiptLines) {
 // ---- Non-fiscal, settings and queries ----
 
 TEST_F(PrintingTest, NonFiscalPrintingAndHeaderLines) {
-  EXPECT_EQ(unit_->printNormal(2, "outside"), OPOS_E_EXTENDED);
-  EXPECT_EQ(unit_->result_code_extended(), OPOS_EFPTR_WRONG_STATE);
-  EXPECT_EQ(unit_->printNormal(4, "x"), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "The specified station does not exist");
+  EXPECT_EQ(unit_->printNormal(2, "outside"), opos::OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->result_code_extended(), opos::OPOS_EFPTR_WRONG_STATE);
+  EXPECT_EQ(unit_->printNormal(4, "x"), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "The specified station does not exist");
 
   ASSERT_EQ(unit_->setHeaderLine(1, "BIG SHOP", true), 0) << unit_->error_string();
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->beginNonFiscal(), 0);
-  EXPECT_EQ(Number(pidx::PrinterState), 9);  // FPTR_PS_NONFISCAL
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), 9);  // opos::FPTR_PS_NONFISCAL
   ASSERT_EQ(unit_->printNormal(2, "Hello there"), 0);
   ASSERT_EQ(unit_->endNonFiscal(), 0);
   const auto paper = sim_->PaperSince(mark);
@@ -334,29 +334,29 @@ TEST_F(PrintingTest, NonFiscalPrintingAndHeaderLines) {
   EXPECT_EQ(sim_->DataItem(22), 1);
 
   ASSERT_EQ(unit_->beginTraining(), 0) << unit_->error_string();
-  EXPECT_EQ(Number(pidx::TrainingModeActive), 1);
+  EXPECT_EQ(Number(opos::PIDX_TrainingModeActive), 1);
   ASSERT_EQ(unit_->endTraining(), 0) << unit_->error_string();
-  EXPECT_EQ(Number(pidx::TrainingModeActive), 0);
+  EXPECT_EQ(Number(opos::PIDX_TrainingModeActive), 0);
   ASSERT_EQ(unit_->resetPrinter(), 0);
 }
 
 TEST_F(PrintingTest, DatesAndDataItems) {
   std::string date = "untouched";
-  unit_->SetPropertyNumber(pidx::DateType, 4);
+  unit_->SetPropertyNumber(opos::PIDX_DateType, 4);
   ASSERT_EQ(unit_->getDate(&date), 0) << unit_->error_string();
   EXPECT_EQ(date, "150120261030");
-  unit_->SetPropertyNumber(pidx::DateType, 1);
-  EXPECT_EQ(unit_->getDate(&date), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "FPTR_DT_CONF value for DateType not supported");
+  unit_->SetPropertyNumber(opos::PIDX_DateType, 1);
+  EXPECT_EQ(unit_->getDate(&date), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "FPTR_DT_CONF value for DateType not supported");
   EXPECT_EQ(date, "000000000000");
   date = "untouched";
-  unit_->SetPropertyNumber(pidx::DateType, 7);
-  EXPECT_EQ(unit_->getDate(&date), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Specific DateType not supported");
+  unit_->SetPropertyNumber(opos::PIDX_DateType, 7);
+  EXPECT_EQ(unit_->getDate(&date), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Specific DateType not supported");
   EXPECT_EQ(date, "untouched");
 
   ASSERT_EQ(unit_->setDate("160120260800"), 0) << unit_->error_string();
-  unit_->SetPropertyNumber(pidx::DateType, 4);
+  unit_->SetPropertyNumber(opos::PIDX_DateType, 4);
   ASSERT_EQ(unit_->getDate(&date), 0);
   EXPECT_EQ(date, "160120260800");
 
@@ -366,8 +366,8 @@ TEST_F(PrintingTest, DatesAndDataItems) {
 
   std::string data = "untouched";
   int32_t opt = 0;
-  EXPECT_EQ(unit_->getData(4, &opt, &data), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
+  EXPECT_EQ(unit_->getData(4, &opt, &data), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Not supported");
   EXPECT_EQ(data, "untouched");
   ASSERT_EQ(unit_->getData(2, &opt, &data), 0);
   EXPECT_EQ(data, "599");
@@ -379,9 +379,9 @@ TEST_F(PrintingTest, DatesAndDataItems) {
                 static_cast<int>(sim_->DataItem(20)), static_cast<int>(sim_->DataItem(2) * 10));
   EXPECT_EQ(data, expected);
 
-  unit_->SetPropertyNumber(pidx::TotalizerType, 2);
-  EXPECT_EQ(unit_->getTotalizer(1, 3, &data), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "The required totalizer (optArgs) is not supported");
+  unit_->SetPropertyNumber(opos::PIDX_TotalizerType, 2);
+  EXPECT_EQ(unit_->getTotalizer(1, 3, &data), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "The required totalizer (optArgs) is not supported");
   ASSERT_EQ(unit_->getTotalizer(1, 1, &data), 0) << unit_->error_string();
   EXPECT_EQ(data, "120");  // the day's gross on VAT index 1
 }
@@ -392,11 +392,11 @@ TEST_F(PrintingTest, VatTableSettings) {
   EXPECT_EQ(rate, 2200);
   for (int32_t bad : {0, 5}) {
     rate = -1;
-    EXPECT_EQ(unit_->getVatEntry(bad, 0, &rate), OPOS_E_ILLEGAL);
-    Expect(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+    EXPECT_EQ(unit_->getVatEntry(bad, 0, &rate), opos::OPOS_E_ILLEGAL);
+    Expect(opos::OPOS_E_ILLEGAL, 0, "vatID is out of range");
     EXPECT_EQ(rate, -1);
-    EXPECT_EQ(unit_->setVatValue(bad, "10"), OPOS_E_ILLEGAL);
-    Expect(OPOS_E_ILLEGAL, 0, "vatID is out of range");
+    EXPECT_EQ(unit_->setVatValue(bad, "10"), opos::OPOS_E_ILLEGAL);
+    Expect(opos::OPOS_E_ILLEGAL, 0, "vatID is out of range");
   }
   // Pending values: 22, 4.56 exactly (no binary rounding), and the rest as read.
   for (int32_t id = 1; id <= 4; ++id) {
@@ -410,20 +410,20 @@ TEST_F(PrintingTest, VatTableSettings) {
   EXPECT_EQ(rate, 456);
 
   SalesReceipt();
-  EXPECT_EQ(unit_->setVatValue(1, "10"), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Day is opened");
-  EXPECT_EQ(unit_->setVatTable(), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Day is opened");
-  EXPECT_EQ(unit_->setStoreFiscalID("X"), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
+  EXPECT_EQ(unit_->setVatValue(1, "10"), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Day is opened");
+  EXPECT_EQ(unit_->setVatTable(), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Day is opened");
+  EXPECT_EQ(unit_->setStoreFiscalID("X"), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "The Fiscal Printer has already begun the fiscal day");
 }
 
 // ---- Reports ----
 
 TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   SalesReceipt();
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
-  unit_->SetPropertyString(pidx::PreLine, "Return 1");
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, opos::FPTR_RT_REFUND);
+  unit_->SetPropertyString(opos::PIDX_PreLine, "Return 1");
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
   ASSERT_EQ(unit_->printRecRefund("Cup", Cents(250), 1), 0);
   ASSERT_EQ(unit_->printRecTotal(Cents(250), Cents(250), "Cash"), 0);
@@ -447,7 +447,7 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   EXPECT_EQ(AmountOf(paper, "GRAND TOTAL"), 349);
   EXPECT_EQ(sim_->DataItem(7), 1);
   // The poll after the report brings the closed day into DayOpened.
-  EXPECT_TRUE(WaitFor([&] { return Number(pidx::DayOpened) == 0; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(WaitFor([&] { return Number(opos::PIDX_DayOpened) == 0; }, std::chrono::seconds(5)));
 
   // Fiscal-memory reports: end-of-day ordinals are ordinals.
   mark = sim_->PaperMark();
@@ -466,36 +466,36 @@ TEST_F(PrintingTest, XAndZReportsAddUpTheReceipts) {
   mark = sim_->PaperMark();
   ASSERT_EQ(unit_->printReport(2, "150120260000", "150120262359"), 0) << unit_->error_string();
   EXPECT_EQ(AmountOf(sim_->PaperSince(mark), "TOTAL OF PERIOD"), 349);
-  EXPECT_EQ(unit_->printReport(4, "1", "7"), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
-  EXPECT_EQ(unit_->printPowerLossReport(), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
+  EXPECT_EQ(unit_->printReport(4, "1", "7"), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Invalid reportType specified");
+  EXPECT_EQ(unit_->printPowerLossReport(), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Not supported");
 }
 
 // ---- Health check ----
 
 TEST_F(PrintingTest, CheckHealthLevels) {
   EXPECT_EQ(unit_->CheckHealth(1), 0) << unit_->error_string();
-  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Good");
-  EXPECT_EQ(unit_->CheckHealth(3), OPOS_E_ILLEGAL);
-  Expect(OPOS_E_ILLEGAL, 0, "Not supported");
-  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Failure");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_CheckHealthText), "Good");
+  EXPECT_EQ(unit_->CheckHealth(3), opos::OPOS_E_ILLEGAL);
+  Expect(opos::OPOS_E_ILLEGAL, 0, "Not supported");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_CheckHealthText), "Failure");
 
   ASSERT_EQ(unit_->beginFiscalReceipt(false), 0);
   const size_t mark = sim_->PaperMark();
-  EXPECT_EQ(unit_->CheckHealth(2), OPOS_E_EXTENDED);
-  EXPECT_EQ(unit_->result_code_extended(), OPOS_EFPTR_WRONG_STATE);
+  EXPECT_EQ(unit_->CheckHealth(2), opos::OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->result_code_extended(), opos::OPOS_EFPTR_WRONG_STATE);
   EXPECT_TRUE(sim_->PaperSince(mark).empty());
-  EXPECT_EQ(Number(pidx::PrinterState), 2);  // FPTR_PS_FISCAL_RECEIPT
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), 2);  // opos::FPTR_PS_FISCAL_RECEIPT
 }
 
 TEST_F(PrintingTest, ExternalCheckHealthPrintsTheInformationSlip) {
   // In asynchronous mode too: the slip is complete before it is closed.
-  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 1);
   const size_t mark = sim_->PaperMark();
   ASSERT_EQ(unit_->CheckHealth(2), 0) << unit_->error_string();
-  EXPECT_EQ(unit_->GetPropertyString(pidx::CheckHealthText), "Good");
-  EXPECT_EQ(Number(pidx::PrinterState), FPTR_PS_MONITOR);
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_CheckHealthText), "Good");
+  EXPECT_EQ(Number(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
   const auto paper = sim_->PaperSince(mark);
   const std::vector<std::string> in_order = {"<OPOS CheckHealth - EXTERNAL>",
                                              "**** CO INFOS ****",

@@ -20,7 +20,7 @@ class PropertiesTest : public ::testing::Test {
   void OpenClaimEnable() {
     Open();
     ASSERT_EQ(unit_->ClaimDevice(0), 0);
-    unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
+    unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
   }
   void ExpectRefused(int32_t code, const std::string& text) {
     EXPECT_EQ(unit_->result_code(), code);
@@ -38,175 +38,174 @@ class PropertiesTest : public ::testing::Test {
 constexpr char kNotAccessible[] = "Property not yet accessible ... check claim or/and enabled";
 
 TEST_F(PropertiesTest, BeforeOpenOnlyResultAndStateAreReadable) {
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::State), OPOS_S_CLOSED);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCode), OPOS_E_CLOSED);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ServiceObjectVersion), 0);
-  ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCode), OPOS_E_FAILURE)
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_State), opos::OPOS_S_CLOSED);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_ResultCode), opos::OPOS_E_CLOSED);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_ServiceObjectVersion), 0);
+  ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_ResultCode), opos::OPOS_E_FAILURE)
       << "a refused read writes the result fields";
 }
 
 TEST_F(PropertiesTest, AccessGroupsFollowTheLifecycle) {
   Open();
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ServiceObjectVersion), 1011000);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::PrinterState), FPTR_PS_MONITOR);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::DeviceEnabled), 0);
-  ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
-  unit_->GetPropertyNumber(pidx::DayOpened);
-  ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_ServiceObjectVersion), 1011000);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_DeviceEnabled), 0);
+  ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
+  unit_->GetPropertyNumber(opos::PIDX_DayOpened);
+  ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
   ASSERT_EQ(unit_->ClaimDevice(0), 0);
-  unit_->GetPropertyNumber(pidx::DeviceEnabled);
+  unit_->GetPropertyNumber(opos::PIDX_DeviceEnabled);
   EXPECT_EQ(unit_->result_code(), 0);
-  unit_->GetPropertyNumber(pidx::DayOpened);
-  ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
-  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::DayOpened), 0);
+  unit_->GetPropertyNumber(opos::PIDX_DayOpened);
+  ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
+  unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_DayOpened), 0);
   EXPECT_EQ(unit_->result_code(), 0);
-  for (int32_t never : {pidx::DataEventEnabled, pidx::AutoDisable, pidx::DataCount, 15, 506, 16037,
-                        16557, 1000005, 1016009}) {
+  for (int32_t never : {opos::PIDX_DataEventEnabled, opos::PIDX_AutoDisable, opos::PIDX_DataCount,
+                        15, 506, 16037, 16557, 1000005, 1016009}) {
     unit_->GetPropertyNumber(never);
-    ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
+    ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
   }
 }
 
 TEST_F(PropertiesTest, SuccessfulReadsKeepThePreviousMethodsResult) {
   OpenClaimEnable();
-  EXPECT_EQ(unit_->ResetStatistics(""), OPOS_E_ILLEGAL);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::PrinterState), FPTR_PS_MONITOR);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::ResultCode), OPOS_E_ILLEGAL);
-  EXPECT_EQ(unit_->GetPropertyString(pidx::ErrorString), "Not supported");
+  EXPECT_EQ(unit_->ResetStatistics(""), opos::OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_PrinterState), opos::FPTR_PS_MONITOR);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_ResultCode), opos::OPOS_E_ILLEGAL);
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_ErrorString), "Not supported");
 }
 
 TEST_F(PropertiesTest, CapabilityGatesRefuseReadsAndWrites) {
   OpenClaimEnable();
-  unit_->GetPropertyNumber(pidx::PowerNotify);
-  ExpectRefused(OPOS_E_ILLEGAL, "CapPowerReporting is OPOS_PR_NONE");
-  unit_->GetPropertyString(pidx::ChangeDue);
-  ExpectRefused(OPOS_E_ILLEGAL, "CapChangeDue is false");
-  unit_->SetPropertyNumber(pidx::FiscalReceiptStation, 1);
-  ExpectRefused(OPOS_E_ILLEGAL, "CapFiscalReceiptStation is FALSE");
-  unit_->SetPropertyString(pidx::ChangeDue, "x");
-  ExpectRefused(OPOS_E_ILLEGAL, "CapChangeDue is false");
-  unit_->GetPropertyNumber(pidx::SlpEmpty);
-  ExpectRefused(OPOS_E_ILLEGAL, "CapSlpEmptySensor is false");
+  unit_->GetPropertyNumber(opos::PIDX_PowerNotify);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapPowerReporting is OPOS_PR_NONE");
+  unit_->GetPropertyString(opos::PIDX_ChangeDue);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapChangeDue is false");
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptStation, 1);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapFiscalReceiptStation is FALSE");
+  unit_->SetPropertyString(opos::PIDX_ChangeDue, "x");
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapChangeDue is false");
+  unit_->GetPropertyNumber(opos::PIDX_SlpEmpty);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapSlpEmptySensor is false");
   // An open gate passes.
   ASSERT_EQ(unit_->ClearInputProperties(), 0);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::CoverOpen), 0);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_CoverOpen), 0);
   EXPECT_EQ(unit_->result_code(), 0);
 }
 
 TEST_F(PropertiesTest, DefaultsAfterOpen) {
   OpenClaimEnable();
   const std::pair<int32_t, int32_t> expected[] = {
-      {pidx::FreezeEvents, 1},
-      {pidx::PowerState, 2000},
-      {pidx::AmountDecimalPlaces, 2},
-      {pidx::CheckTotal, 1},
-      {pidx::CountryCode, 8},
-      {pidx::DescriptionLength, 24},
-      {pidx::ErrorLevel, 1},
-      {pidx::MessageLength, 30},
-      {pidx::NumHeaderLines, 5},
-      {pidx::QuantityLength, 12},
-      {pidx::DateType, 4},
-      {pidx::FiscalReceiptType, 4},
-      {pidx::MessageType, 24},
-      {pidx::TotalizerType, 2},
-      {pidx::CapXReport, 1},
-      {pidx::CapPowerReporting, 0},
-      {pidx::CapCheckTotal, 0},
-      {pidx::CapPostPreLine, 1},
-      {pidx::CapPositiveSubtotalAdjustment, 1},
-      {pidx::CapSetCurrency, 0},
+      {opos::PIDX_FreezeEvents, 1},
+      {opos::PIDX_PowerState, 2000},
+      {opos::PIDX_AmountDecimalPlaces, 2},
+      {opos::PIDX_CheckTotal, 1},
+      {opos::PIDX_CountryCode, 8},
+      {opos::PIDX_DescriptionLength, 24},
+      {opos::PIDX_ErrorLevel, 1},
+      {opos::PIDX_MessageLength, 30},
+      {opos::PIDX_NumHeaderLines, 5},
+      {opos::PIDX_QuantityLength, 12},
+      {opos::PIDX_DateType, 4},
+      {opos::PIDX_FiscalReceiptType, 4},
+      {opos::PIDX_MessageType, 24},
+      {opos::PIDX_TotalizerType, 2},
+      {opos::PIDX_CapXReport, 1},
+      {opos::PIDX_CapPowerReporting, 0},
+      {opos::PIDX_CapCheckTotal, 0},
+      {opos::PIDX_CapPostPreLine, 1},
+      {opos::PIDX_CapPositiveSubtotalAdjustment, 1},
+      {opos::PIDX_CapSetCurrency, 0},
   };
   for (const auto& [index, value] : expected) {
     EXPECT_EQ(unit_->GetPropertyNumber(index), value) << CFiscalPrinterUnit::GetPropertyName(index);
   }
-  EXPECT_EQ(unit_->GetPropertyString(pidx::DeviceDescription), "KeloFPU Fiscal Printer");
-  EXPECT_EQ(unit_->GetPropertyString(pidx::DeviceName), "KeloFPU Fiscal Printer Unit");
-  EXPECT_EQ(unit_->GetPropertyString(pidx::ServiceObjectDescription)
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_DeviceDescription), "KeloFPU Fiscal Printer");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_DeviceName), "KeloFPU Fiscal Printer Unit");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_ServiceObjectDescription)
                 .rfind("KELO Fiscal Printer Unit OPOS Service Driver, ", 0),
             0u);
-  EXPECT_EQ(unit_->GetPropertyString(pidx::ReservedWord), "");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_ReservedWord), "");
   EXPECT_EQ(unit_->result_code(), 0) << "ReservedWord reads empty although CapReservedWord is 1";
 }
 
 TEST_F(PropertiesTest, CapabilitiesAcceptWritesButKeepTheirValue) {
   Open();
-  unit_->SetPropertyNumber(pidx::CapAdditionalLines, 0);
+  unit_->SetPropertyNumber(opos::PIDX_CapAdditionalLines, 0);
   EXPECT_EQ(unit_->result_code(), 0);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::CapAdditionalLines), 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_CapAdditionalLines), 1);
 }
 
 TEST_F(PropertiesTest, WriteRules) {
   OpenClaimEnable();
-  unit_->SetPropertyNumber(pidx::AsyncMode, 2);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::AsyncMode), 0) << "only 1 switches it on";
-  unit_->SetPropertyNumber(pidx::AsyncMode, 1);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::AsyncMode), 1);
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 2);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_AsyncMode), 0) << "only 1 switches it on";
+  unit_->SetPropertyNumber(opos::PIDX_AsyncMode, 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_AsyncMode), 1);
 
-  unit_->SetPropertyNumber(pidx::CheckTotal, 0);
-  ExpectRefused(OPOS_E_ILLEGAL, "CapCheckTotal is false; this property is readonly");
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::CheckTotal), 1);
+  unit_->SetPropertyNumber(opos::PIDX_CheckTotal, 0);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "CapCheckTotal is false; this property is readonly");
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_CheckTotal), 1);
 
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_REFUND);
-  EXPECT_EQ(unit_->result_code(), OPOS_E_ILLEGAL) << "an accepted write leaves the last result";
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::FiscalReceiptType), FPTR_RT_REFUND);
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, 3);
-  ExpectRefused(OPOS_E_ILLEGAL, "The Fiscal Printer does not support the specified receipt type");
-  unit_->SetNumberProperty(pidx::PrinterState, 2);  // a receipt is open
-  unit_->SetPropertyNumber(pidx::FiscalReceiptType, FPTR_RT_SALES);
-  EXPECT_EQ(unit_->result_code(), OPOS_E_EXTENDED);
-  EXPECT_EQ(unit_->result_code_extended(), OPOS_EFPTR_WRONG_STATE);
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, opos::FPTR_RT_REFUND);
+  EXPECT_EQ(unit_->result_code(), opos::OPOS_E_ILLEGAL)
+      << "an accepted write leaves the last result";
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_FiscalReceiptType), opos::FPTR_RT_REFUND);
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, 3);
+  ExpectRefused(opos::OPOS_E_ILLEGAL,
+                "The Fiscal Printer does not support the specified receipt type");
+  unit_->SetNumberProperty(opos::PIDX_PrinterState, 2);  // a receipt is open
+  unit_->SetPropertyNumber(opos::PIDX_FiscalReceiptType, opos::FPTR_RT_SALES);
+  EXPECT_EQ(unit_->result_code(), opos::OPOS_E_EXTENDED);
+  EXPECT_EQ(unit_->result_code_extended(), opos::OPOS_EFPTR_WRONG_STATE);
   EXPECT_EQ(unit_->error_string(), "The Fiscal Printer is not currently in the Monitor State");
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::FiscalReceiptType), FPTR_RT_REFUND);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_FiscalReceiptType), opos::FPTR_RT_REFUND);
 
-  unit_->SetPropertyNumber(pidx::MessageType, 25);
-  ExpectRefused(OPOS_E_ILLEGAL, "The Fiscal Printer does not support this value");
-  unit_->SetPropertyNumber(pidx::TotalizerType, FPTR_TT_DOCUMENT);
-  ExpectRefused(OPOS_E_ILLEGAL, "TotalizerType FPTR_TT_DOCUMENT not supported");
-  unit_->SetPropertyNumber(pidx::TotalizerType, 4);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::TotalizerType), 4);
-  unit_->SetPropertyNumber(pidx::DateType, 99);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::DateType), 99);
+  unit_->SetPropertyNumber(opos::PIDX_MessageType, 25);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "The Fiscal Printer does not support this value");
+  unit_->SetPropertyNumber(opos::PIDX_TotalizerType, opos::FPTR_TT_DOCUMENT);
+  ExpectRefused(opos::OPOS_E_ILLEGAL, "TotalizerType FPTR_TT_DOCUMENT not supported");
+  unit_->SetPropertyNumber(opos::PIDX_TotalizerType, 4);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_TotalizerType), 4);
+  unit_->SetPropertyNumber(opos::PIDX_DateType, 99);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_DateType), 99);
 
-  unit_->SetPropertyString(pidx::PostLine, "post");
-  EXPECT_EQ(unit_->GetPropertyString(pidx::PostLine), "post");
-  unit_->SetPropertyString(pidx::DeviceName, "renamed");
-  EXPECT_EQ(unit_->GetPropertyString(pidx::DeviceName), "KeloFPU Fiscal Printer Unit");
+  unit_->SetPropertyString(opos::PIDX_PostLine, "post");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_PostLine), "post");
+  unit_->SetPropertyString(opos::PIDX_DeviceName, "renamed");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_DeviceName), "KeloFPU Fiscal Printer Unit");
 }
 
 TEST_F(PropertiesTest, EnablingReadsThePrinterStateAndReleaseDisables) {
   Open();
-  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
-  ExpectRefused(OPOS_E_FAILURE, kNotAccessible);
+  unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+  ExpectRefused(opos::OPOS_E_FAILURE, kNotAccessible);
   ASSERT_EQ(unit_->ClaimDevice(0), 0);
   unit_->printer_state = 4;
-  unit_->SetPropertyNumber(pidx::DeviceEnabled, 1);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::PrinterState), 4);
-  EXPECT_EQ(unit_->GetPropertyNumber(pidx::DeviceEnabled), 1);
+  unit_->SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_PrinterState), 4);
+  EXPECT_EQ(unit_->GetPropertyNumber(opos::PIDX_DeviceEnabled), 1);
 }
 
 TEST_F(PropertiesTest, OpenResetsTheStoreAndTheVatTable) {
   OpenClaimEnable();
-  unit_->SetPropertyString(pidx::PreLine, "x");
+  unit_->SetPropertyString(opos::PIDX_PreLine, "x");
   unit_->SetVatTableEntry(3, 2200);
   unit_->SetVatTableEntry(101, 5);  // outside the table: ignored
   EXPECT_EQ(unit_->VatTableEntry(3), 2200);
   EXPECT_EQ(unit_->VatTableEntry(101), 0);
   ASSERT_EQ(unit_->CloseService(), 0);
   OpenClaimEnable();
-  EXPECT_EQ(unit_->GetPropertyString(pidx::PreLine), "");
+  EXPECT_EQ(unit_->GetPropertyString(opos::PIDX_PreLine), "");
   EXPECT_EQ(unit_->VatTableEntry(3), 0);
 }
 
 TEST(PropertyNamesTest, NamesForTheTrace) {
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::Claimed), "Claimed");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::PowerState), "PowerState");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::CapXReport), "CapXReport");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::TotalizerType), "TotalizerType");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::PreLine), "PreLine");
-  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(pidx::DataEventEnabled), "UNDEFINED PROPERTY");
+  // The named ones are checked with the whole surface (surface_test.cc).
+  EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(opos::PIDX_DataEventEnabled),
+               "UNDEFINED PROPERTY");
   EXPECT_STREQ(CFiscalPrinterUnit::GetPropertyName(0), "UNDEFINED PROPERTY");
   // Every capability index has its own name.
   for (int32_t i = 16501; i <= 16556; ++i) {

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "opos/opos_constants.h"
 #include "platform/automation/dispatch.h"
 #include "platform/registry/config_store.h"
 #include "service/fiscal_printer_unit.h"
-#include "service/opos_codes.h"
 #include "service/trace_log.h"
 
 namespace kelo::service::testing {
@@ -173,7 +173,7 @@ class TestUnit : public CFiscalPrinterUnit {
   std::atomic<int> disconnects{0};
   std::atomic<int> queue_clears{0};
   std::atomic<bool> port_open_at_connect{false};
-  int32_t printer_state = FPTR_PS_MONITOR;
+  int32_t printer_state = opos::FPTR_PS_MONITOR;
 
  protected:
   device::DeviceResult Connect(int32_t) override {
@@ -184,7 +184,7 @@ class TestUnit : public CFiscalPrinterUnit {
   }
   void Disconnect() override { ++disconnects; }
   device::DeviceResult ReadPrinterState() override {
-    SetNumberProperty(pidx::PrinterState, printer_state);
+    SetNumberProperty(opos::PIDX_PrinterState, printer_state);
     return {};
   }
   void ClearOutputQueue() override { ++queue_clears; }

@@ -10,7 +10,7 @@ namespace {
 
 // Whole currency units and hundredths to an OPOS currency value.
 constexpr Currency Cy(int64_t units, int64_t hundredths = 0) {
-  return units * 10000 + hundredths * 100;
+  return Currency(units * 10000 + hundredths * 100);
 }
 
 std::string Item(int n) {
@@ -27,7 +27,7 @@ int32_t FullReceipt(AutoTestContext& ctx, bool credit_note) {
   const Currency total = credit_note ? Cy(38) : Cy(34);
   int32_t rc = 0;
   auto item = [&](const std::string& d, Currency p, int32_t v) {
-    rc = w.PrintRecItem(d, p, 0, v, 0, "");
+    rc = w.PrintRecItem(d, p, 0, v, Cy(0), "");
   };
   auto msg = [&](const std::string& t) { rc = w.PrintRecMessage(t); };
 
@@ -44,7 +44,7 @@ int32_t FullReceipt(AutoTestContext& ctx, bool credit_note) {
   int counter = 5;
   // 3.
   msg("VOID ITEM");
-  rc = w.PrintRecItemVoid(Item(counter), Cy(5), 0, 1, 0, "");
+  rc = w.PrintRecItemVoid(Item(counter), Cy(5), 0, 1, Cy(0), "");
   // 4.
   msg(" ");
   item(Item(++counter), Cy(8), 1);
@@ -97,7 +97,7 @@ int32_t FullReceipt(AutoTestContext& ctx, bool credit_note) {
   rc = w.PrintRecSubtotal(subtotal);
   rc = w.PrintRecSubtotalAdjustment(1, "AMOUNT DISC SBT", Cy(5));
   // 15.
-  rc = w.PrintRecTotal(total, 0, "");
+  rc = w.PrintRecTotal(total, Cy(0), "");
   if (!credit_note) rc = w.PrintRecNotPaid("Missed payment", Cy(10));
   // 16.
   const struct {
@@ -193,14 +193,14 @@ int32_t EnduranceReceipt(AutoTestContext& ctx, int32_t lines, bool async) {
   clsFprtWrapper& w = ctx.wrapper;
   w.BeginFiscalReceipt(false);
   for (int32_t i = 1; i <= lines; ++i) {
-    w.PrintRecItem(Item(i), Cy(1), 0, 1, 0, "");
+    w.PrintRecItem(Item(i), Cy(1), 0, 1, Cy(0), "");
     if (ctx.pump) ctx.pump();
   }
   if (async) {
     w.SetAsyncMode(false);
     // Waits for the queued output to drain; the service object leaves the busy state when
     // its queue is empty or an error is being reported, so this ends with the device.
-    while (w.State() == control::opos::OPOS_S_BUSY) {
+    while (w.State() == opos::OPOS_S_BUSY) {
       for (int i = 0; i < 5000; ++i) {
         if (ctx.pump) ctx.pump();
       }
@@ -212,7 +212,7 @@ int32_t EnduranceReceipt(AutoTestContext& ctx, int32_t lines, bool async) {
   // The data is the receipt total in hundredths.
   const int64_t device_hundredths = std::strtoll(data.c_str(), nullptr, 10);
   if (device_hundredths == static_cast<int64_t>(lines) * 100) {
-    const int32_t rc = w.PrintRecTotal(device_hundredths * 100, Cy(lines), "CENTO!!");
+    const int32_t rc = w.PrintRecTotal(Currency(device_hundredths * 100), Cy(lines), "CENTO!!");
     return rc != 0 ? w.PrintRecVoid("PrintRecTotal FAILURE") : w.EndFiscalReceipt(false);
   }
   ctx.boxes.ShowMessage("TOTAL FAILURE ... FPU SAYS:" + data);

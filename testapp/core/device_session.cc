@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/core/name_tables.h"
 
 namespace kelo::testapp {
@@ -50,23 +50,23 @@ std::optional<std::string> StatusUpdateLogText(int32_t data) {
   switch (data) {
     case 0:
       return "StatusUpdateEvent(0)";
-    case control::opos::PTR_SUE_COVER_OPEN:
+    case opos::FPTR_SUE_COVER_OPEN:
       return "StatusUpdateEvent(PtrSueCoverOpen)";
-    case control::opos::PTR_SUE_COVER_OK:
+    case opos::FPTR_SUE_COVER_OK:
       return "StatusUpdateEvent(PtrSueCoverOk)";
-    case control::opos::PTR_SUE_JRN_EMPTY:
+    case opos::PTR_SUE_JRN_EMPTY:
       return "StatusUpdateEvent(PtrSueJrnEmpty)";
-    case control::opos::PTR_SUE_JRN_NEAREMPTY:
+    case opos::FPTR_SUE_JRN_NEAREMPTY:
       return "StatusUpdateEvent(PtrSueJrnNearempty)";
-    case control::opos::PTR_SUE_JRN_PAPEROK:
+    case opos::FPTR_SUE_JRN_PAPEROK:
       return "StatusUpdateEvent(PtrSueJrnPaperok)";
-    case control::opos::PTR_SUE_REC_EMPTY:
+    case opos::FPTR_SUE_REC_EMPTY:
       return "StatusUpdateEvent(PtrSueRecEmpty)";
-    case control::opos::PTR_SUE_REC_NEAREMPTY:
+    case opos::FPTR_SUE_REC_NEAREMPTY:
       return "StatusUpdateEvent(PtrSueRecNearempty)";
-    case control::opos::PTR_SUE_REC_PAPEROK:
+    case opos::FPTR_SUE_REC_PAPEROK:
       return "StatusUpdateEvent(PtrSueRecPaperok)";
-    case control::opos::FPTR_SUE_IDLE:
+    case opos::FPTR_SUE_IDLE:
       return "StatusUpdateEvent(PtrSueIdle)";
     default:
       return std::nullopt;
@@ -75,8 +75,8 @@ std::optional<std::string> StatusUpdateLogText(int32_t data) {
 
 void HandleErrorEvent(LogModel& log, MessageBoxes& boxes, int32_t code, int32_t extended,
                       int32_t& response) {
-  response = boxes.AskRetryCancel(ErrorEventBoxText(code, extended)) ? control::opos::OPOS_ER_RETRY
-                                                                     : control::opos::OPOS_ER_CLEAR;
+  response = boxes.AskRetryCancel(ErrorEventBoxText(code, extended)) ? opos::OPOS_ER_RETRY
+                                                                     : opos::OPOS_ER_CLEAR;
   log.AddToLog(ErrorEventLogText(code, extended, response));
 }
 
@@ -114,7 +114,7 @@ StatusTexts DeviceSession::RefreshStatus() {
 }
 
 int32_t DeviceSession::Open() {
-  if (!IsAccepted(device_name_)) return control::opos::OPOS_E_FAILURE;
+  if (!IsAccepted(device_name_)) return opos::OPOS_E_FAILURE;
   const int32_t rc = wrapper_.WOpen(device_name_);
   RefreshStatus();
   if (rc == 0) {

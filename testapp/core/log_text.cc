@@ -46,9 +46,9 @@ std::string UnescapeLogMarks(std::string_view text) {
 
 std::string FormatAmount(control::Currency amount) {
   // Work on the magnitude in unsigned arithmetic so that the most negative value is safe.
-  const bool negative = amount < 0;
-  const uint64_t magnitude =
-      negative ? uint64_t{0} - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
+  const bool negative = amount.value < 0;
+  const auto raw = static_cast<uint64_t>(amount.value);
+  const uint64_t magnitude = negative ? uint64_t{0} - raw : raw;
   const uint64_t cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
   std::string fraction = std::to_string(cents % 100);
   if (fraction.size() < 2) fraction.insert(0, "0");
@@ -97,13 +97,13 @@ std::optional<control::Currency> TryParseAmount(std::string_view text) {
   uint64_t raw = whole * 10000 + fraction + (round_up ? 1 : 0);
   if (raw > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return std::nullopt;
   const auto value = static_cast<int64_t>(raw);
-  return negative ? -value : value;
+  return control::Currency(negative ? -value : value);
 }
 
 control::Currency ParseAmount(std::string_view text, MessageBoxes& boxes) {
   if (auto value = TryParseAmount(text)) return *value;
   boxes.ShowMessage("Bad Format for " + std::string(text) + "...returning 0");
-  return 0;
+  return control::Currency(0);
 }
 
 std::string ValueText(bool value) {

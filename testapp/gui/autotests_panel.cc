@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "macro/macro_conversions.h"
 #include "testapp/core/app_folder.h"
 #include "testapp/gui/panel_widgets.h"
+#include "testapp/macro/macro_conversions.h"
 
 namespace kelo::testapp {
 

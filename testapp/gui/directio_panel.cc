@@ -12,10 +12,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "macro/macro_conversions.h"
 #include "testapp/core/app_folder.h"
 #include "testapp/gui/esc_sequences_dialog.h"
 #include "testapp/gui/panel_widgets.h"
+#include "testapp/macro/macro_conversions.h"
 
 namespace kelo::testapp {
 

@@ -8,13 +8,11 @@
 #include <QVBoxLayout>
 #include <charconv>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/core/log_text.h"
 #include "testapp/gui/panel_widgets.h"
 
 namespace kelo::testapp {
-
-namespace opos = control::opos;
 
 namespace {
 
@@ -23,9 +21,9 @@ const QStringList kAdjustmentTypes = {
     QStringLiteral("FPTR_AT_PERCENTAGE_DISCOUNT"), QStringLiteral("FPTR_AT_PERCENTAGE_SURCHARGE")};
 
 // An amount (four implied decimals) rounded to a whole number, halves to even.
-int32_t WholeFromAmount(int64_t amount) {
-  int64_t whole = amount / 10000;
-  const int64_t rest = amount % 10000;
+int32_t WholeFromAmount(control::Currency amount) {
+  int64_t whole = amount.value / 10000;
+  const int64_t rest = amount.value % 10000;
   const int64_t twice = 2 * (rest < 0 ? -rest : rest);
   if (twice > 10000 || (twice == 10000 && whole % 2 != 0)) whole += rest < 0 ? -1 : 1;
   if (whole > INT32_MAX) return INT32_MAX;
@@ -187,9 +185,9 @@ frmFiscalTicket::frmFiscalTicket(PanelHost& host, QWidget* parent) : QWidget(par
   cbVatId_->addItem(QStringLiteral("VAT Exempt"));
   for (int32_t i = 1; i <= rates; ++i) cbVatId_->addItem(QStringLiteral("VAT #%1").arg(i));
   cbVatId_->setCurrentIndex(0);
-  txtItemAmount_->setText(QString::fromStdString(FormatAmount(10000)));
-  txtAdjustmentAmount_->setText(QString::fromStdString(FormatAmount(1000)));
-  txtItemQty_->setText(QString::fromStdString(FormatAmount(0)));
+  txtItemAmount_->setText(QString::fromStdString(FormatAmount(control::Currency(10000))));
+  txtAdjustmentAmount_->setText(QString::fromStdString(FormatAmount(control::Currency(1000))));
+  txtItemQty_->setText(QString::fromStdString(FormatAmount(control::Currency(0))));
   StartTotalRefresh();
 }
 
@@ -198,7 +196,7 @@ int32_t frmFiscalTicket::VatInfo() const {
   return cbVatId_->currentIndex();
 }
 
-int64_t frmFiscalTicket::Amount(const QLineEdit* field) const {
+control::Currency frmFiscalTicket::Amount(const QLineEdit* field) const {
   return ParseAmount(Utf8(field), host_.Boxes());
 }
 
@@ -253,7 +251,7 @@ void frmFiscalTicket::tmrUpdateReceiptTotal_Timer() {
       hundredths < INT64_MIN / 100) {
     return;
   }
-  const QString text = QString::fromStdString(FormatAmount(hundredths * 100));
+  const QString text = QString::fromStdString(FormatAmount(control::Currency(hundredths * 100)));
   txtTicketTotal_->setText(text);
   txtPayment_->setText(text);
 }

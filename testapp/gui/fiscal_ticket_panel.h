@@ -56,7 +56,7 @@ class frmFiscalTicket : public QWidget {
   void StartTotalRefresh();
   // UpdateStatus, then the total refresh when the line succeeded.
   void AfterLine(int32_t result, bool refresh);
-  int64_t Amount(const QLineEdit* field) const;
+  control::Currency Amount(const QLineEdit* field) const;
   std::string Description() const;  // expanded item description
   std::string CountedDescription() const;
   int32_t AdjustmentType() const;

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "macro/macro_conversions.h"
+#include "testapp/macro/macro_conversions.h"
 
 namespace kelo::testapp {
 

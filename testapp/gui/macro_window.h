@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "macro/macro_engine.h"
 #include "testapp/core/ui_seams.h"
+#include "testapp/macro/macro_engine.h"
 
 class QCheckBox;
 class QComboBox;

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "macro/macro_engine.h"
 #include "testapp/core/log_text.h"
 #include "testapp/core/name_tables.h"
 #include "testapp/gui/esc_sequences_dialog.h"
@@ -23,6 +22,7 @@
 #include "testapp/gui/logo_form.h"
 #include "testapp/gui/panels.h"
 #include "testapp/gui/status_bar.h"
+#include "testapp/macro/macro_engine.h"
 
 namespace kelo::testapp {
 

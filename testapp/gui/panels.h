@@ -4,8 +4,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "macro/macro_engine.h"
 #include "testapp/gui/panel_host.h"
+#include "testapp/macro/macro_engine.h"
 
 namespace kelo::testapp {
 

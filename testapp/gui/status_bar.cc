@@ -4,12 +4,10 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/indicator.h"
 
 namespace kelo::testapp {
-
-namespace opos = control::opos;
 
 namespace {
 
@@ -79,23 +77,23 @@ frmStatusBar::frmStatusBar(QWidget* parent) : QFrame(parent) {
 
 void frmStatusBar::ShowStatusUpdate(int data) {
   switch (data) {
-    case opos::PTR_SUE_COVER_OPEN:
+    case opos::FPTR_SUE_COVER_OPEN:
       // Only the caption turns red; the shape keeps its colour.
       SetIndicatorColour(lblCoverOpen_, kColourRed);
       break;
-    case opos::PTR_SUE_COVER_OK:
+    case opos::FPTR_SUE_COVER_OK:
       SetIndicatorColour(shpCoverOpen_, kColourGreen);
       SetIndicatorColour(lblCoverOpen_, kColourGreen);
       break;
-    case opos::PTR_SUE_REC_EMPTY:
+    case opos::FPTR_SUE_REC_EMPTY:
       SetIndicatorColour(shpPaperOut_, kColourRed);
       SetIndicatorColour(lblPaperOut_, kColourRed);
       break;
-    case opos::PTR_SUE_REC_NEAREMPTY:
+    case opos::FPTR_SUE_REC_NEAREMPTY:
       SetIndicatorColour(shpPaperNearEmpty_, kColourRed);
       SetIndicatorColour(lblPaperNearEmpty_, kColourRed);
       break;
-    case opos::PTR_SUE_REC_PAPEROK:
+    case opos::FPTR_SUE_REC_PAPEROK:
       SetIndicatorColour(shpPaperOut_, kColourGreen);
       SetIndicatorColour(shpPaperNearEmpty_, kColourGreen);
       SetIndicatorColour(lblPaperOut_, kColourGreen);

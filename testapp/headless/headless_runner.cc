@@ -10,13 +10,13 @@
 #include <thread>
 
 #include "control/fiscal_printer.h"
-#include "macro/macro_engine.h"
 #include "platform/os/clock.h"
 #include "testapp/core/app_folder.h"
 #include "testapp/core/auto_tests.h"
 #include "testapp/core/device_session.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/log_model.h"
+#include "testapp/macro/macro_engine.h"
 
 namespace kelo::testapp {
 
@@ -252,7 +252,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     if (engine.LoadFromFile(options.file) != 0) {
       wrapper.SetRecorder(nullptr);
       err << "Cannot play " << options.file << "\n";
-      return finish(ExitStatus(control::opos::OPOS_E_FAILURE));
+      return finish(ExitStatus(opos::OPOS_E_FAILURE));
     }
     engine.StartSavedMacro();
     while (engine.IsRunningMacro()) {

@@ -11,6 +11,7 @@
 
 #include "control/fiscal_printer.h"
 #include "control/tests/fake_so/fake_service.h"
+#include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "testapp/core/macro_recorder.h"
 

@@ -22,19 +22,19 @@ TEST(LogTextTest, EscapingKeepsOneCallOnOneLine) {
 }
 
 void ExpectAmounts() {
-  EXPECT_EQ(FormatAmount(0), "0.00");
-  EXPECT_EQ(FormatAmount(123456780), "12345.68");
-  EXPECT_EQ(FormatAmount(15000), "1.50");
-  EXPECT_EQ(FormatAmount(50), "0.01");  // 0.005 rounds away from zero
-  EXPECT_EQ(FormatAmount(-10050), "-1.01");
-  EXPECT_EQ(FormatAmount(-40), "0.00");
-  EXPECT_EQ(FormatAmount(INT64_MIN), "-922337203685477.58");
-  EXPECT_EQ(TryParseAmount("1,50"), 15000);
-  EXPECT_EQ(TryParseAmount("1.50"), 15000);
-  EXPECT_EQ(TryParseAmount(" -2.5 "), -25000);
-  EXPECT_EQ(TryParseAmount("7"), 70000);
-  EXPECT_EQ(TryParseAmount(".5"), 5000);
-  EXPECT_EQ(TryParseAmount("0.00005"), 1);
+  EXPECT_EQ(FormatAmount(control::Currency(0)), "0.00");
+  EXPECT_EQ(FormatAmount(control::Currency(123456780)), "12345.68");
+  EXPECT_EQ(FormatAmount(control::Currency(15000)), "1.50");
+  EXPECT_EQ(FormatAmount(control::Currency(50)), "0.01");  // 0.005 rounds away from zero
+  EXPECT_EQ(FormatAmount(control::Currency(-10050)), "-1.01");
+  EXPECT_EQ(FormatAmount(control::Currency(-40)), "0.00");
+  EXPECT_EQ(FormatAmount(control::Currency(INT64_MIN)), "-922337203685477.58");
+  EXPECT_EQ(TryParseAmount("1,50"), control::Currency(15000));
+  EXPECT_EQ(TryParseAmount("1.50"), control::Currency(15000));
+  EXPECT_EQ(TryParseAmount(" -2.5 "), control::Currency(-25000));
+  EXPECT_EQ(TryParseAmount("7"), control::Currency(70000));
+  EXPECT_EQ(TryParseAmount(".5"), control::Currency(5000));
+  EXPECT_EQ(TryParseAmount("0.00005"), control::Currency(1));
   EXPECT_EQ(TryParseAmount("1.2.3"), std::nullopt);
   EXPECT_EQ(TryParseAmount("1,234.50"), std::nullopt);
   EXPECT_EQ(TryParseAmount("99999999999999999"), std::nullopt);
@@ -54,10 +54,10 @@ TEST(LogTextTest, AmountsReadAndPrintTheSameUnderACommaDecimalLocale) {
 
 TEST(LogTextTest, BadAmountShowsTheBoxAndGivesZero) {
   SilentMessageBoxes boxes;
-  EXPECT_EQ(ParseAmount("abc", boxes), 0);
+  EXPECT_EQ(ParseAmount("abc", boxes), control::Currency(0));
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0], "Bad Format for abc...returning 0");
-  EXPECT_EQ(ParseAmount("1,50", boxes), 15000);
+  EXPECT_EQ(ParseAmount("1,50", boxes), control::Currency(15000));
   EXPECT_EQ(boxes.shown.size(), 1u);
 }
 

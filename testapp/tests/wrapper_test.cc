@@ -81,21 +81,21 @@ TEST_F(WrapperTest, OpenOfAnOpenDeviceLogsTheCallsOwnResult) {
 
 TEST_F(WrapperTest, MacroAndLogLinesOfTheMethods) {
   OpenDevice();
-  wrapper.PrintRecItem("Articolo test", 10000, 1, 0, 0, "");
+  wrapper.PrintRecItem("Articolo test", Currency(10000), 1, 0, Currency(0), "");
   EXPECT_EQ(recorder.lines.back(), "F_PrintRecItem$Articolo test$1.00$1$0$0.00$");
   EXPECT_EQ(LastLine(),
             "PrintRecItem(\"Articolo test\", 1.00, 1, 0, 0.00, \"\")     -> OposSuccess(0)");
   EXPECT_EQ(fake.MethodCalls().back(), "printRecItem(Articolo test, 10000, 1, 0, 0, )");
 
-  wrapper.PrintRecItemVoid("TEST ITEM 5", 50000, 0, 1, 0, " pz ");
+  wrapper.PrintRecItemVoid("TEST ITEM 5", Currency(50000), 0, 1, Currency(0), " pz ");
   EXPECT_EQ(LastLine(),
             "PrintRecItemVoid(\"TEST ITEM 5\", 5.00, 0, 1, 0.00, pz)     -> OposSuccess(0)");
-  wrapper.PrintRecItemAdjustment(3, "Perc Discount", 250000, 1);
+  wrapper.PrintRecItemAdjustment(3, "Perc Discount", Currency(250000), 1);
   EXPECT_EQ(recorder.lines.back(), "F_PrintRecItemAdjustment$3$Perc Discount$25.00$1");
   EXPECT_EQ(LastLine(),
             "PrintRecItemAdjustment(FPTR_AT_PERCENTAGE_DISCOUNT, \"Perc Discount\", 25.00, 1)"
             "     -> OposSuccess(0)");
-  wrapper.PrintRecSubtotalAdjustVoid(9, 10000);
+  wrapper.PrintRecSubtotalAdjustVoid(9, Currency(10000));
   EXPECT_EQ(LastLine().substr(0, 55), "PrintRecSubtotalAdjustVoid(INVALID AdjutmentType, 1.00)");
   wrapper.BeginFiscalReceipt(true);
   EXPECT_EQ(recorder.lines.back(), "F_BeginFiscalReceipt$True");

@@ -12,7 +12,7 @@
 namespace kelo::faults {
 namespace {
 
-using namespace device::opos;
+using namespace opos;
 using Clock = std::chrono::steady_clock;
 
 // A dead printer costs three exchanges of 3000 ms on the scaled clock, plus a poll.

@@ -60,8 +60,8 @@ class DeviceRig {
     ASSERT_TRUE(unit_.Connect(3000).ok());
     device::ConfigRecord rec;
     ASSERT_TRUE(unit_.ReadConfiguration(&rec));
-    host_.SetNumberProperty(device::opos::PIDX_NumVatRates, rec.num_vat_rates);
-    host_.SetNumberProperty(device::opos::PIDX_MessageLength, rec.message_length);
+    host_.SetNumberProperty(opos::PIDX_NumVatRates, rec.num_vat_rates);
+    host_.SetNumberProperty(opos::PIDX_MessageLength, rec.message_length);
     unit_.ReadPrinterState();
   }
   // What ReleaseDevice does.
@@ -81,8 +81,8 @@ class DeviceRig {
     EXPECT_TRUE(unit_.RunDeviceOp(op, input, out, id).ok());
     return id;
   }
-  void SetAsync(bool on) { host_.SetNumberProperty(device::opos::PIDX_AsyncMode, on ? 1 : 0); }
-  int32_t PrinterState() { return host_.GetNumberProperty(device::opos::PIDX_PrinterState); }
+  void SetAsync(bool on) { host_.SetNumberProperty(opos::PIDX_AsyncMode, on ? 1 : 0); }
+  int32_t PrinterState() { return host_.GetNumberProperty(opos::PIDX_PrinterState); }
 
   // One complete receipt of items (price in hundredths), paid in cash, synchronously.
   bool SellReceipt(const std::vector<std::pair<std::string, int64_t>>& items) {

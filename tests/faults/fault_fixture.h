@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/opos_codes.h"
 #include "device/unit_host.h"
+#include "opos/opos_constants.h"
 #include "simulator/simulator.h"
 #include "testing/fields.h"
 #include "testing/property_host.h"
@@ -66,7 +66,7 @@ class FaultHost : public device::testing::PropertyHost {
   // Answers with the queued responses, then with clear.
   int32_t RaiseError(int32_t code, int32_t, int32_t, int32_t) override {
     std::function<void()> hook;
-    int32_t response = device::opos::OPOS_ER_CLEAR;
+    int32_t response = opos::OPOS_ER_CLEAR;
     {
       std::lock_guard<std::mutex> l(mu_);
       errors_.push_back(code);

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "control/fiscal_printer.h"
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
@@ -23,7 +23,7 @@
 namespace kelo::faults {
 namespace {
 
-using namespace control::opos;
+using namespace opos;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kPsMonitor = 1;  // FPTR_PS_MONITOR
@@ -96,9 +96,9 @@ std::unique_ptr<control::FiscalPrinter> OpenClaimEnable(const std::string& name)
 }
 
 bool SellReceipt(control::FiscalPrinter& fp, const std::string& description, int64_t cents) {
-  const control::Currency amount = cents * 100;
+  const control::Currency amount(cents * 100);
   return fp.BeginFiscalReceipt(false) == OPOS_SUCCESS &&
-         fp.PrintRecItem(description, amount, 1000, 1, 0, "") == OPOS_SUCCESS &&
+         fp.PrintRecItem(description, amount, 1000, 1, control::Currency(0), "") == OPOS_SUCCESS &&
          fp.PrintRecTotal(amount, amount, "0") == OPOS_SUCCESS &&
          fp.EndFiscalReceipt(false) == OPOS_SUCCESS;
 }
@@ -112,10 +112,12 @@ TEST(ServiceFaults, PrinterSwitchedOffMidReceiptIsReportedAndTheReceiptCanBeEnde
   printer.Start();
   auto fp = OpenClaimEnable(printer.name());
   ASSERT_EQ(fp->BeginFiscalReceipt(false), OPOS_SUCCESS);
-  ASSERT_EQ(fp->PrintRecItem("ITEM-A", 25000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  ASSERT_EQ(fp->PrintRecItem("ITEM-A", control::Currency(25000), 1000, 1, control::Currency(0), ""),
+            OPOS_SUCCESS);
   printer.sim().SetPowered(false);
   const auto start = Clock::now();
-  EXPECT_NE(fp->PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  EXPECT_NE(fp->PrintRecItem("ITEM-B", control::Currency(30000), 1000, 1, control::Currency(0), ""),
+            OPOS_SUCCESS);
   EXPECT_LT(Clock::now() - start, kDeadPrinterBound);
   EXPECT_TRUE(WaitState(*fp, kPsLocked));
 

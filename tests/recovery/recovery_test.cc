@@ -27,7 +27,7 @@ namespace {
 
 using device::DeviceOperations;
 using device::DeviceResult;
-using namespace device::opos;
+using namespace kelo::opos;
 
 constexpr uint32_t kPollingMs = 1000;  // PollingTime on the unit's clock
 
@@ -98,8 +98,8 @@ class Rig {
     ASSERT_TRUE(unit_.Connect(3000).ok());
     device::ConfigRecord rec;
     ASSERT_TRUE(unit_.ReadConfiguration(&rec));
-    host_.SetNumberProperty(PIDX_NumVatRates, rec.num_vat_rates);
-    host_.SetNumberProperty(PIDX_MessageLength, rec.message_length);
+    host_.SetNumberProperty(opos::PIDX_NumVatRates, rec.num_vat_rates);
+    host_.SetNumberProperty(opos::PIDX_MessageLength, rec.message_length);
     unit_.ReadPrinterState();
   }
 
@@ -122,14 +122,14 @@ class Rig {
     return Sync(&DeviceOperations::DoPrintRecTotal, Fields({t, t, "0"})).ok() &&
            Sync(&DeviceOperations::DoEndFiscalReceipt, Fields({"0"})).ok();
   }
-  void SetAsync(bool on) { host_.SetNumberProperty(PIDX_AsyncMode, on ? 1 : 0); }
-  int32_t PrinterState() { return host_.GetNumberProperty(PIDX_PrinterState); }
-  bool Idle() { return unit_.QueueEmpty() && host_.GetState() == OPOS_S_IDLE; }
+  void SetAsync(bool on) { host_.SetNumberProperty(opos::PIDX_AsyncMode, on ? 1 : 0); }
+  int32_t PrinterState() { return host_.GetNumberProperty(opos::PIDX_PrinterState); }
+  bool Idle() { return unit_.QueueEmpty() && host_.GetState() == opos::OPOS_S_IDLE; }
   // Time on the unit's clock until the worker has found the printer again (PrinterState
   // no longer LOCKED), in ms; fails the test after 20 s of real time.
   uint32_t TimeUntilBack() {
     const uint32_t start = clock_.TickMs();
-    EXPECT_TRUE(WaitFor([&] { return PrinterState() != FPTR_PS_LOCKED; }));
+    EXPECT_TRUE(WaitFor([&] { return PrinterState() != opos::FPTR_PS_LOCKED; }));
     return platform::TicksSince(start, clock_.TickMs());
   }
   // The four sensor updates of a first report.
@@ -138,8 +138,8 @@ class Rig {
     return s.size() >= from + 4 &&
            std::vector<int32_t>(s.begin() + static_cast<std::ptrdiff_t>(from),
                                 s.begin() + static_cast<std::ptrdiff_t>(from) + 4) ==
-               std::vector<int32_t>{FPTR_SUE_COVER_OK, FPTR_SUE_JRN_PAPEROK, FPTR_SUE_JRN_NOT_EMPTY,
-                                    FPTR_SUE_REC_PAPEROK};
+               std::vector<int32_t>{opos::FPTR_SUE_COVER_OK, opos::FPTR_SUE_JRN_PAPEROK,
+                                    opos::FPTR_SUE_JRN_NOT_EMPTY, opos::FPTR_SUE_REC_PAPEROK};
   }
 
   std::string link() const { return base_ + ".tty"; }
@@ -186,7 +186,7 @@ TEST(Recovery, PrinterKilledMidReceiptAndStartedAgain) {
     EXPECT_FALSE(rig.Sell("ITEM-B", 300).ok());
     EXPECT_LT(platform::TicksSince(start, rig.clock().TickMs()), 1000u);
   }
-  EXPECT_EQ(rig.PrinterState(), FPTR_PS_LOCKED);
+  EXPECT_EQ(rig.PrinterState(), opos::FPTR_PS_LOCKED);
   EXPECT_NE(rig.host().trace().find("reopening"), std::string::npos);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // three seconds, unit clock
 
@@ -196,7 +196,7 @@ TEST(Recovery, PrinterKilledMidReceiptAndStartedAgain) {
   Report("printer killed and restarted", back);
   EXPECT_LE(back, kPollingMs);
   // The restarted printer holds no receipt, and neither does the unit now.
-  EXPECT_EQ(rig.PrinterState(), FPTR_PS_MONITOR);
+  EXPECT_EQ(rig.PrinterState(), opos::FPTR_PS_MONITOR);
   EXPECT_TRUE(WaitFor([&] { return rig.FreshSensorReport(reported); }));
 
   // The same unit sells the receipt again, and it is in fiscal memory once.
@@ -220,7 +220,7 @@ TEST(Recovery, AdapterPulledForTenSecondsUnderTheQueueAndTheRetrySucceeds) {
 
   rig.sim().Stop();  // the adapter is pulled: the printer stays on with its receipt
   // The application answers every ErrorEvent with retry; retries wait for the port.
-  for (int i = 0; i < 100; ++i) rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  for (int i = 0; i < 100; ++i) rig.host().QueueErrorResponse(opos::OPOS_ER_RETRY);
   const int32_t b =
       rig.Queue(&DeviceOperations::DoPrintRecItem, Fields({"ITEM-B", "300", "1000", "1", "0", ""}));
   ASSERT_TRUE(WaitFor([&] { return !rig.host().errors().empty(); }));
@@ -233,8 +233,8 @@ TEST(Recovery, AdapterPulledForTenSecondsUnderTheQueueAndTheRetrySucceeds) {
   Report("adapter pulled for 10 s", back);
   EXPECT_LE(back, kPollingMs);
   ASSERT_TRUE(WaitFor([&] { return rig.Idle(); }));
-  EXPECT_EQ(rig.host().completed().back(), b);            // the retry after the return succeeded
-  EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT);  // the printer's receipt, kept
+  EXPECT_EQ(rig.host().completed().back(), b);  // the retry after the return succeeded
+  EXPECT_EQ(rig.PrinterState(), opos::FPTR_PS_FISCAL_RECEIPT);  // the printer's receipt, kept
   rig.SetAsync(false);
   ASSERT_TRUE(rig.Finish(550));
   EXPECT_EQ(SoldLines(rig.sim(), "ITEM-A"), 1);
@@ -251,7 +251,7 @@ TEST(Recovery, PrinterSilentForThirtySecondsMidQueue) {
   ASSERT_TRUE(WaitFor([&] { return rig.host().completed().size() == 2; }));
 
   rig.sim().SetLineCut(true);
-  for (int i = 0; i < 20; ++i) rig.host().QueueErrorResponse(OPOS_ER_RETRY);
+  for (int i = 0; i < 20; ++i) rig.host().QueueErrorResponse(opos::OPOS_ER_RETRY);
   const int32_t b =
       rig.Queue(&DeviceOperations::DoPrintRecItem, Fields({"ITEM-B", "300", "1000", "1", "0", ""}));
   const int32_t c =
@@ -266,7 +266,7 @@ TEST(Recovery, PrinterSilentForThirtySecondsMidQueue) {
   Report("printer silent for 30 s mid-queue (queue drained)", drained);
   const std::vector<int32_t> done = rig.host().completed();
   EXPECT_EQ(std::vector<int32_t>(done.end() - 2, done.end()), (std::vector<int32_t>{b, c}));
-  EXPECT_EQ(rig.PrinterState(), FPTR_PS_FISCAL_RECEIPT);
+  EXPECT_EQ(rig.PrinterState(), opos::FPTR_PS_FISCAL_RECEIPT);
   rig.SetAsync(false);
   ASSERT_TRUE(rig.Finish(900));
   EXPECT_EQ(SoldLines(rig.sim(), "ITEM-A"), 1);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "control/fiscal_printer.h"
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
@@ -23,7 +23,7 @@
 namespace kelo::faults {
 namespace {
 
-using namespace control::opos;
+using namespace kelo::opos;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kPsMonitor = 1;                               // FPTR_PS_MONITOR
@@ -88,8 +88,8 @@ class Session {
     ASSERT_TRUE(sim_->LinkAt(base_ + ".tty", &error)) << error;
   }
   void OpenClaimEnable() {
-    ASSERT_EQ(fp_->Open(name_), OPOS_SUCCESS) << fp_->ErrorString();
-    ASSERT_EQ(fp_->ClaimDevice(10000), OPOS_SUCCESS) << fp_->ErrorString();
+    ASSERT_EQ(fp_->Open(name_), opos::OPOS_SUCCESS) << fp_->ErrorString();
+    ASSERT_EQ(fp_->ClaimDevice(10000), opos::OPOS_SUCCESS) << fp_->ErrorString();
     fp_->SetDeviceEnabled(true);
   }
   size_t status_count() {
@@ -126,14 +126,17 @@ TEST(ServiceRecovery, PrinterKilledMidReceiptAndStartedAgainWhileClaimed) {
   s.StartPrinter();
   s.OpenClaimEnable();
   control::FiscalPrinter& fp = s.fp();
-  ASSERT_EQ(fp.BeginFiscalReceipt(false), OPOS_SUCCESS);
-  ASSERT_EQ(fp.PrintRecItem("ITEM-A", 25000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  ASSERT_EQ(fp.BeginFiscalReceipt(false), opos::OPOS_SUCCESS);
+  ASSERT_EQ(fp.PrintRecItem("ITEM-A", control::Currency(25000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
 
   s.sim().Stop();  // the printer program is gone with its pseudo-terminal
   // Calls fail at once: nine seconds of time-outs per call before.
   auto start = Clock::now();
-  EXPECT_NE(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
-  EXPECT_NE(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  EXPECT_NE(fp.PrintRecItem("ITEM-B", control::Currency(30000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
+  EXPECT_NE(fp.PrintRecItem("ITEM-B", control::Currency(30000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
   const auto away = Clock::now() - start;
   std::printf(
       "[ recovery ] service, two calls while the printer is away: %lld ms\n",
@@ -159,14 +162,17 @@ TEST(ServiceRecovery, PrinterKilledMidReceiptAndStartedAgainWhileClaimed) {
             (std::vector<int32_t>{12, 23, 61, 26}));
 
   // The restarted printer dropped the receipt: the same session sells it again.
-  ASSERT_EQ(fp.BeginFiscalReceipt(false), OPOS_SUCCESS) << fp.ErrorString();
-  ASSERT_EQ(fp.PrintRecItem("ITEM-A", 25000, 1000, 1, 0, ""), OPOS_SUCCESS);
-  ASSERT_EQ(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);
-  ASSERT_EQ(fp.PrintRecTotal(55000, 55000, "0"), OPOS_SUCCESS);
-  ASSERT_EQ(fp.EndFiscalReceipt(false), OPOS_SUCCESS);
+  ASSERT_EQ(fp.BeginFiscalReceipt(false), opos::OPOS_SUCCESS) << fp.ErrorString();
+  ASSERT_EQ(fp.PrintRecItem("ITEM-A", control::Currency(25000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
+  ASSERT_EQ(fp.PrintRecItem("ITEM-B", control::Currency(30000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
+  ASSERT_EQ(fp.PrintRecTotal(control::Currency(55000), control::Currency(55000), "0"),
+            opos::OPOS_SUCCESS);
+  ASSERT_EQ(fp.EndFiscalReceipt(false), opos::OPOS_SUCCESS);
   EXPECT_EQ(SoldLines(s.sim(), "ITEM-A"), 1);
   EXPECT_EQ(SoldLines(s.sim(), "ITEM-B"), 1);
-  EXPECT_EQ(fp.Close(), OPOS_SUCCESS);
+  EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
 }
 
 TEST(ServiceRecovery, AdapterPulledUnderTheAsyncQueueAndTheRetryAfterwardsSucceeds) {
@@ -179,22 +185,24 @@ TEST(ServiceRecovery, AdapterPulledUnderTheAsyncQueueAndTheRetryAfterwardsSuccee
   std::mutex mu;  // guards completed
   fp.SetErrorHandler([&](int32_t, int32_t, int32_t, int32_t& response) {
     ++errors;
-    response = OPOS_ER_RETRY;
+    response = opos::OPOS_ER_RETRY;
   });
   fp.SetOutputCompleteHandler([&](int32_t id) {
     std::lock_guard<std::mutex> l(mu);
     completed.push_back(id);
   });
-  ASSERT_EQ(fp.BeginFiscalReceipt(false), OPOS_SUCCESS);
+  ASSERT_EQ(fp.BeginFiscalReceipt(false), opos::OPOS_SUCCESS);
   fp.SetAsyncMode(true);
-  ASSERT_EQ(fp.PrintRecItem("ITEM-A", 25000, 1000, 1, 0, ""), OPOS_SUCCESS);
+  ASSERT_EQ(fp.PrintRecItem("ITEM-A", control::Currency(25000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
   ASSERT_TRUE(WaitFor([&] {
     std::lock_guard<std::mutex> l(mu);
     return completed.size() == 1;
   }));
 
   s.sim().Stop();  // the adapter is pulled; the printer keeps its receipt
-  ASSERT_EQ(fp.PrintRecItem("ITEM-B", 30000, 1000, 1, 0, ""), OPOS_SUCCESS);  // queued
+  ASSERT_EQ(fp.PrintRecItem("ITEM-B", control::Currency(30000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);  // queued
   ASSERT_TRUE(WaitFor([&] { return errors.load() > 0; }));
   std::this_thread::sleep_for(std::chrono::seconds(2));
   s.PlugIn();
@@ -204,11 +212,13 @@ TEST(ServiceRecovery, AdapterPulledUnderTheAsyncQueueAndTheRetryAfterwardsSuccee
   }));
   fp.SetAsyncMode(false);
   EXPECT_EQ(fp.PrinterState(), kPsReceipt);
-  ASSERT_EQ(fp.PrintRecTotal(55000, 55000, "0"), OPOS_SUCCESS) << fp.ErrorString();
-  ASSERT_EQ(fp.EndFiscalReceipt(false), OPOS_SUCCESS);
+  ASSERT_EQ(fp.PrintRecTotal(control::Currency(55000), control::Currency(55000), "0"),
+            opos::OPOS_SUCCESS)
+      << fp.ErrorString();
+  ASSERT_EQ(fp.EndFiscalReceipt(false), opos::OPOS_SUCCESS);
   EXPECT_EQ(SoldLines(s.sim(), "ITEM-A"), 1);
   EXPECT_EQ(SoldLines(s.sim(), "ITEM-B"), 1);
-  EXPECT_EQ(fp.Close(), OPOS_SUCCESS);
+  EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
 }
 
 }  // namespace

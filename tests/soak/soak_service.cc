@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "control/fiscal_printer.h"
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
 #include "testing/scaled_clock.h"
@@ -39,7 +39,7 @@ std::string DeviceKey(const std::string& name) {
 }
 
 control::Currency Money(int64_t hundredths) {
-  return hundredths * 100;
+  return control::Currency(hundredths * 100);
 }
 
 // Events of the asynchronous queue, as the control object delivers them (on the service
@@ -66,11 +66,11 @@ class EventLog {
     std::lock_guard<std::mutex> lock(mu_);
     errors_++;
     const int32_t id = pending_.empty() ? last_complete_ + 1 : *pending_.begin();
-    if (++retries_[id] <= kErrorRetries) return control::opos::OPOS_ER_RETRY;
+    if (++retries_[id] <= kErrorRetries) return opos::OPOS_ER_RETRY;
     cleared_.insert(id);
     for (int32_t p : pending_) dropped_.insert(p);
     pending_.clear();
-    return control::opos::OPOS_ER_CLEAR;
+    return opos::OPOS_ER_CLEAR;
   }
   bool Completed(int32_t id) {
     std::lock_guard<std::mutex> lock(mu_);
@@ -125,7 +125,7 @@ class ServiceDriver {
 
   // Output methods (queued in asynchronous mode) go through Output; the others through Call.
   int32_t Output(int32_t result) {
-    if (async_ && result == control::opos::OPOS_SUCCESS) events_.Queued(fp_.OutputID());
+    if (async_ && result == opos::OPOS_SUCCESS) events_.Queued(fp_.OutputID());
     return Call(result);
   }
   int32_t Call(int32_t result) {
@@ -134,7 +134,7 @@ class ServiceDriver {
       std::fprintf(stderr, "call -> %d (ext %d, OutputID %d, State %d, PrinterState %d)\n", result,
                    fp_.ResultCodeExtended(), fp_.OutputID(), fp_.State(), fp_.PrinterState());
     }
-    if (result != control::opos::OPOS_SUCCESS) {
+    if (result != opos::OPOS_SUCCESS) {
       out_.failures++;
       out_.failures_by_code["OPOS " + std::to_string(result) + "/" +
                             std::to_string(fp_.ResultCodeExtended())]++;
@@ -145,22 +145,24 @@ class ServiceDriver {
   int32_t RunStep(const Step& s, int64_t total) {
     switch (s.kind) {
       case StepKind::kSell:
-        return Output(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItem(s.description, Money(s.amount), 1000, s.vat,
+                                       control::Currency(0), ""));
       case StepKind::kVoidItem:
-        return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat, 0, ""));
+        return Output(fp_.PrintRecItemVoid(s.description, Money(s.amount), 1000, s.vat,
+                                           control::Currency(0), ""));
       case StepKind::kItemDiscount:
-        return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                                 s.description, Money(s.amount), s.vat));
+        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+                                                 Money(s.amount), s.vat));
       case StepKind::kItemSurcharge:
-        return Output(fp_.PrintRecItemAdjustment(control::opos::FPTR_AT_AMOUNT_SURCHARGE,
-                                                 s.description, Money(s.amount), s.vat));
+        return Output(fp_.PrintRecItemAdjustment(opos::FPTR_AT_AMOUNT_SURCHARGE, s.description,
+                                                 Money(s.amount), s.vat));
       case StepKind::kRefund:
         return Output(fp_.PrintRecRefund(s.description, Money(s.amount), s.vat));
       case StepKind::kSubtotal:
-        return Output(fp_.PrintRecSubtotal(0));
+        return Output(fp_.PrintRecSubtotal(control::Currency(0)));
       case StepKind::kSubtotalDiscount:
-        return Output(fp_.PrintRecSubtotalAdjustment(control::opos::FPTR_AT_AMOUNT_DISCOUNT,
-                                                     s.description, Money(s.amount)));
+        return Output(fp_.PrintRecSubtotalAdjustment(opos::FPTR_AT_AMOUNT_DISCOUNT, s.description,
+                                                     Money(s.amount)));
       case StepKind::kPayment:
         return Output(fp_.PrintRecTotal(Money(total), Money(s.amount),
                                         std::to_string(s.form) + ">" + s.description));
@@ -176,7 +178,7 @@ class ServiceDriver {
     const auto end = std::chrono::steady_clock::now() + kDrainLimit;
     auto idle_since = std::chrono::steady_clock::time_point();
     while (std::chrono::steady_clock::now() < end) {
-      const bool idle = fp_.State() == control::opos::OPOS_S_IDLE;
+      const bool idle = fp_.State() == opos::OPOS_S_IDLE;
       if (idle && events_.Settled()) return true;
       const auto now = std::chrono::steady_clock::now();
       if (!idle) {
@@ -204,13 +206,13 @@ class ServiceDriver {
     for (int round = 0; round < kRecoveryRounds && stalled_.empty(); ++round) {
       if (async_ && !WaitIdle()) continue;
       if (fp_.PrinterState() == kPrinterStateMonitor) return ReceiptRecord::End::kUnknown;
-      if (Output(fp_.PrintRecVoid("VOID")) == control::opos::OPOS_SUCCESS) {
+      if (Output(fp_.PrintRecVoid("VOID")) == opos::OPOS_SUCCESS) {
         const int32_t void_id = fp_.OutputID();
         if (async_ && !WaitIdle()) continue;
         // Queued, the void has only been done once its OutputCompleteEvent came.
         if (async_ && !events_.Completed(void_id)) continue;
         if (fp_.PrinterState() == kPrinterStateMonitor ||
-            Call(fp_.EndFiscalReceipt(false)) == control::opos::OPOS_SUCCESS) {
+            Call(fp_.EndFiscalReceipt(false)) == opos::OPOS_SUCCESS) {
           if (async_) WaitIdle();
           return ReceiptRecord::End::kVoided;
         }
@@ -223,7 +225,7 @@ class ServiceDriver {
     ReceiptRecord rec;
     rec.plan = plan;
     rec.steps.assign(plan.steps.size(), StepOutcome::kNotSent);
-    if (Call(fp_.BeginFiscalReceipt(false)) != control::opos::OPOS_SUCCESS) {
+    if (Call(fp_.BeginFiscalReceipt(false)) != opos::OPOS_SUCCESS) {
       rec.failed = true;
       if (fp_.PrinterState() == kPrinterStateMonitor) return rec;
       rec.end = VoidOpenReceipt();
@@ -235,7 +237,7 @@ class ServiceDriver {
     for (size_t i = 0; i < plan.steps.size() && !stopped; ++i) {
       const int32_t r = RunStep(plan.steps[i], plan.total);
       if (async_) {
-        if (r == control::opos::OPOS_SUCCESS) {
+        if (r == opos::OPOS_SUCCESS) {
           ids[i] = fp_.OutputID();
         } else {
           rec.steps[i] = StepOutcome::kFailed;
@@ -243,8 +245,8 @@ class ServiceDriver {
         }
         continue;
       }
-      rec.steps[i] = r == control::opos::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
-      stopped = r != control::opos::OPOS_SUCCESS;
+      rec.steps[i] = r == opos::OPOS_SUCCESS ? StepOutcome::kDone : StepOutcome::kFailed;
+      stopped = r != opos::OPOS_SUCCESS;
     }
     if (async_) {
       // The synchronous end waits for the queue: judge every queued step first.
@@ -262,10 +264,10 @@ class ServiceDriver {
       }
     }
     if (!stopped && plan.void_on_purpose) {
-      stopped = Output(fp_.PrintRecVoid("VOID")) != control::opos::OPOS_SUCCESS;
+      stopped = Output(fp_.PrintRecVoid("VOID")) != opos::OPOS_SUCCESS;
       if (!stopped && async_) stopped = !WaitIdle() || !events_.Completed(fp_.OutputID());
     }
-    if (!stopped) stopped = Call(fp_.EndFiscalReceipt(false)) != control::opos::OPOS_SUCCESS;
+    if (!stopped) stopped = Call(fp_.EndFiscalReceipt(false)) != opos::OPOS_SUCCESS;
     for (StepOutcome o : rec.steps) rec.failed = rec.failed || o == StepOutcome::kFailed;
     if (!stopped) {
       rec.end = plan.void_on_purpose ? ReceiptRecord::End::kVoided : ReceiptRecord::End::kClosed;
@@ -329,8 +331,8 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
   fp.SetErrorHandler(
       [&events](int32_t, int32_t, int32_t, int32_t& response) { response = events.OnError(); });
   int32_t r = fp.Open(name);
-  if (r == control::opos::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
-  if (r != control::opos::OPOS_SUCCESS) {
+  if (r == opos::OPOS_SUCCESS) r = fp.ClaimDevice(10000);
+  if (r != opos::OPOS_SUCCESS) {
     out.setup_error = "open/claim " + name + ": " + std::to_string(r) + " " + fp.ErrorString();
     return out;
   }
@@ -357,8 +359,12 @@ JobOutcome RunServiceJob(const SoakOptions& options, int32_t job, int32_t count)
   out.events_error = events.errors();
   out.event_order_violations = events.order_violations();
   fp.SetDeviceEnabled(false);
-  fp.ReleaseDevice();
-  fp.Close();
+  const int32_t released = fp.ReleaseDevice();
+  const int32_t closed = fp.Close();
+  if (out.run_error.empty() && (released != opos::OPOS_SUCCESS || closed != opos::OPOS_SUCCESS)) {
+    out.run_error =
+        "release or close failed: " + std::to_string(released) + ", " + std::to_string(closed);
+  }
 
   DayCounters counters;
   counters.gross = simulator.DataItem(2);

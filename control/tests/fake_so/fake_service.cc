@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "control/opos_constants.h"
 #include "control/service_methods.h"
+#include "opos/opos_constants.h"
 
 namespace kelo::control::testing {
 
@@ -45,7 +45,8 @@ class FakeService : public automation::DispatchObject {
   }
 
   HRESULT Invoke(DispId id, InvokeKind, std::span<Variant> args, Variant* result) override {
-    if (id < 1 || id > kServiceMethodCount) return automation::DISP_E_MEMBERNOTFOUND;
+    if (id < 1 || id > static_cast<DispId>(kServiceMethodNames.size()))
+      return automation::DISP_E_MEMBERNOTFOUND;
     std::string call = std::string(kServiceMethodNames[id - 1]) + "(";
     for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + Render(args[i]);
     call += ")";
@@ -53,48 +54,48 @@ class FakeService : public automation::DispatchObject {
       std::lock_guard<std::mutex> lock(state_->mutex);
       state_->calls.push_back(call);
     }
-    switch (id) {
-      case kOpenService:
+    switch (static_cast<ServiceMethod>(id)) {
+      case ServiceMethod::OpenService:
         return OpenService(args, result);
-      case kCloseService: {
+      case ServiceMethod::CloseService: {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->control.Reset();
         state_->numbers[opos::PIDX_State] = opos::OPOS_S_CLOSED;
         break;
       }
-      case kGetPropertyNumber: {
+      case ServiceMethod::GetPropertyNumber: {
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (result) *result = Variant::Long(state_->numbers[args[0].AsLong()]);
         return automation::S_OK;
       }
-      case kGetPropertyString: {
+      case ServiceMethod::GetPropertyString: {
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (result) *result = Variant::Text(state_->strings[args[0].AsLong()]);
         return automation::S_OK;
       }
-      case kSetPropertyNumber: {
+      case ServiceMethod::SetPropertyNumber: {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->numbers[args[0].AsLong()] = args[1].AsLong();
         return automation::S_OK;
       }
-      case kSetPropertyString: {
+      case ServiceMethod::SetPropertyString: {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->strings[args[0].AsLong()] = args[1].AsText();
         return automation::S_OK;
       }
-      case kGetOpenResult:
+      case ServiceMethod::GetOpenResult:
         if (result) *result = Variant::Long(opos::OPOS_OR_FAILEDOPEN + 100);
         return automation::S_OK;
-      case kGetData:
+      case ServiceMethod::getData:
         if (args.size() == 3 && args[2].TextPtr()) *args[2].TextPtr() = "2500";
         break;
-      case kGetDate:
+      case ServiceMethod::getDate:
         if (args.size() == 1 && args[0].TextPtr()) *args[0].TextPtr() = "081220260930";
         break;
-      case kGetVatEntry:
+      case ServiceMethod::getVatEntry:
         if (args.size() == 3 && args[2].LongPtr()) *args[2].LongPtr() = 2200;
         break;
-      case kDirectIO:
+      case ServiceMethod::DirectIO:
         // Echo: every data element plus one, the string with "-ok" appended.
         if (args.size() == 3 && args[1].LongPtr()) {
           for (size_t i = 0; i < args[1].LongCount(); ++i) args[1].LongPtr()[i] += 1;

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <sstream>
 
+#include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "testapp/gui/gui_event_dispatcher.h"
 

@@ -9,15 +9,13 @@
 #include <algorithm>
 #include <cctype>
 
-#include "control/opos_constants.h"
-#include "macro/macro_engine.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/macro_window.h"
 #include "testapp/gui/tests/gui_test_support.h"
+#include "testapp/macro/macro_engine.h"
 
 namespace kelo::testapp::testing {
 namespace {
-
-namespace opos = control::opos;
 
 class MacroWindowTest : public GuiTest {
  protected:

@@ -11,7 +11,7 @@
 
 #include <QTest>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/indicator.h"
 #include "testapp/gui/log_window.h"
 #include "testapp/gui/status_bar.h"
@@ -19,8 +19,6 @@
 
 namespace kelo::testapp::testing {
 namespace {
-
-namespace opos = control::opos;
 
 bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
   return std::find(lines.begin(), lines.end(), wanted) != lines.end();
@@ -134,7 +132,7 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
   auto* shape = Find<QWidget>(QStringLiteral("shpCoverOpen"));
   auto* label = Find<QWidget>(QStringLiteral("lblCoverOpen"));
 
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_COVER_OPEN);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_COVER_OPEN);
   ASSERT_TRUE(WaitFor([&] { return !LogLines(window_->Log()).empty(); }));
   EXPECT_EQ(LogLines(window_->Log()).back(), "StatusUpdateEvent(PtrSueCoverOpen)");
   EXPECT_EQ(IndicatorColour(label), kColourRed);
@@ -142,7 +140,7 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
 
   // Make the shape red by hand: cover OK must bring both back to green.
   SetIndicatorColour(shape, kColourRed);
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_COVER_OK);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_COVER_OK);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 2; }));
   EXPECT_EQ(LogLines(window_->Log()).back(), "StatusUpdateEvent(PtrSueCoverOk)");
   EXPECT_EQ(IndicatorColour(label), kColourGreen);
@@ -152,8 +150,8 @@ TEST_F(MainWindowTest, StatusUpdateCoverEventsColourTheCoverIndicator) {
 TEST_F(MainWindowTest, StatusUpdatePaperEventsAndUnloggedValues) {
   Click(QStringLiteral("cmdOpen"));
   window_->Log().Clear();
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_EMPTY);
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_NEAREMPTY);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_EMPTY);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_NEAREMPTY);
   fake_->RaiseStatusUpdate(4711);  // not a value the window knows: nothing is logged
   fake_->RaiseStatusUpdate(0);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 3; }));
@@ -166,7 +164,7 @@ TEST_F(MainWindowTest, StatusUpdatePaperEventsAndUnloggedValues) {
        {"shpPaperOut", "lblPaperOut", "shpPaperNearEmpty", "lblPaperNearEmpty"}) {
     EXPECT_EQ(IndicatorColour(Find<QWidget>(QString::fromLatin1(name))), kColourRed) << name;
   }
-  fake_->RaiseStatusUpdate(opos::PTR_SUE_REC_PAPEROK);
+  fake_->RaiseStatusUpdate(opos::FPTR_SUE_REC_PAPEROK);
   ASSERT_TRUE(WaitFor([&] { return LogLines(window_->Log()).size() == 4; }));
   for (const char* name :
        {"shpPaperOut", "lblPaperOut", "shpPaperNearEmpty", "lblPaperNearEmpty"}) {

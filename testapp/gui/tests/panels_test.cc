@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "control/opos_constants.h"
+#include "opos/opos_constants.h"
 #include "testapp/gui/directio_panel.h"
 #include "testapp/gui/esc_sequences_dialog.h"
 #include "testapp/gui/fiscal_ticket_panel.h"
@@ -23,8 +23,6 @@
 
 namespace kelo::testapp::testing {
 namespace {
-
-namespace opos = control::opos;
 
 QStringList Items(const QComboBox* combo) {
   QStringList items;

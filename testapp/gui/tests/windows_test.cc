@@ -14,10 +14,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "macro/macro_engine.h"
 #include "testapp/gui/log_window.h"
 #include "testapp/gui/qt_ui_seams.h"
 #include "testapp/gui/tests/gui_test_support.h"
+#include "testapp/macro/macro_engine.h"
 
 namespace kelo::testapp::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 
 #include <algorithm>
 #include <array>
@@ -8,16 +8,16 @@
 #include <fstream>
 #include <sstream>
 
-#include "control/opos_constants.h"
-#include "macro/macro_conversions.h"
+#include "opos/opos_constants.h"
 #include "testapp/core/log_text.h"
+#include "testapp/macro/macro_conversions.h"
 
 namespace kelo::macro {
 
 namespace {
 
-constexpr int32_t kFailure = control::opos::OPOS_E_FAILURE;
-constexpr int32_t kBusy = control::opos::OPOS_E_BUSY;
+constexpr int32_t kFailure = opos::OPOS_E_FAILURE;
+constexpr int32_t kBusy = opos::OPOS_E_BUSY;
 
 }  // namespace
 
@@ -219,14 +219,7 @@ int32_t clsMacroEngine::Execute(const std::vector<std::string>& fields, const st
       Note("F_Open of device \"" + name + "\" not done: only KeloFPU and VantrixEj are opened");
       return kFailure;
     }
-    return w.WOpen(name);
   }
-  if (keyword == "F_Close") return w.WClose();
-  if (keyword == "F_ClaimDevice") return w.ClaimDevice(number(1));
-  if (keyword == "F_ReleaseDevice") return w.ReleaseDevice();
-  if (keyword == "F_CheckHealth") return w.CheckHealth(number(1));
-  if (keyword == "F_ClearError") return w.ClearError();
-  if (keyword == "F_ClearOutput") return w.ClearOutput();
   if (keyword == "F_DirectIO") {
     int32_t command = number(1);
     std::array<int32_t, 11> data{};
@@ -234,113 +227,68 @@ int32_t clsMacroEngine::Execute(const std::vector<std::string>& fields, const st
     std::string string = text(13);
     return w.DirectIO(command, data, string);
   }
-  if (keyword == "F_BeginFiscalReceipt") return w.BeginFiscalReceipt(flag(1));
-  if (keyword == "F_EndFiscalReceipt") return w.EndFiscalReceipt(flag(1));
-  if (keyword == "F_BeginNonFiscal") return w.BeginNonFiscal();
-  if (keyword == "F_EndNonFiscal") return w.EndNonFiscal();
-  if (keyword == "F_BeginTraining") return w.BeginTraining();
-  if (keyword == "F_EndTraining") return w.EndTraining();
-  if (keyword == "F_GetData") {
-    int32_t opt = number(2);
-    std::string data;
-    return w.GetData(number(1), opt, data);
-  }
-  if (keyword == "F_GetVatEntry") {
-    int32_t rate = 0;
-    return w.GetVatEntry(number(1), number(2), rate);
-  }
+  // Recorded for the log only: playing them back does nothing.
   if (keyword == "F_GetDate" || keyword == "F_GetTotalizer") return 0;
-  if (keyword == "F_PrintDuplicateReceipt") return w.PrintDuplicateReceipt();
-  if (keyword == "F_PrintNormal") return w.PrintNormal(number(1), text(2));
-  if (keyword == "F_PrintPeriodicTotalsReport")
-    return w.PrintPeriodicTotalsReport(text(1), text(2));
-  if (keyword == "F_PrintRecItem" || keyword == "F_PrintRecItemVoid") {
-    const std::string description = text(1);
-    const auto price = amount(2);
-    const int32_t quantity = number(3);
-    const int32_t vat = number(4);
-    const auto unit_price = amount(5);
-    const std::string unit = text(6);
-    return keyword == "F_PrintRecItem"
-               ? w.PrintRecItem(description, price, quantity, vat, unit_price, unit)
-               : w.PrintRecItemVoid(description, price, quantity, vat, unit_price, unit);
+  // Every other logged method: its row of testapp/core/logged_methods.def reads the fields.
+  using TextField = decltype(text);
+  using NumberField = decltype(number);
+  using FlagField = decltype(flag);
+  using AmountField = decltype(amount);
+  struct {
+    TextField& text;
+    NumberField& number;
+    FlagField& flag;
+    AmountField& amount;
+  } reader{text, number, flag, amount};
+  using Number = testapp::logged::Number;
+  using AdjustmentType = testapp::logged::AdjustmentType;
+  using NumberInOut = testapp::logged::NumberInOut;
+  using Flag = testapp::logged::Flag;
+  using Amount = testapp::logged::Amount;
+  using Quoted = testapp::logged::Quoted;
+  using Trimmed = testapp::logged::Trimmed;
+  using OutNumber = testapp::logged::OutNumber;
+  using OutText = testapp::logged::OutText;
+  using EmptyField = testapp::logged::EmptyField;
+#define KELO_LOGGED(member, name, ...)                                                           \
+  if (keyword == "F_" #name) {                                                                   \
+    return testapp::logged::Play<__VA_ARGS__>(reader,                                            \
+                                              [&](auto&... args) { return w.member(args...); }); \
   }
-  if (keyword == "F_PrintRecItemAdjustment" || keyword == "F_PrintRecItemAdjustmentVoid") {
-    const int32_t type = number(1);
-    const std::string description = text(2);
-    const auto value = amount(3);
-    const int32_t vat = number(4);
-    return keyword == "F_PrintRecItemAdjustment"
-               ? w.PrintRecItemAdjustment(type, description, value, vat)
-               : w.PrintRecItemAdjustmentVoid(type, description, value, vat);
-  }
-  if (keyword == "F_PrintRecMessage") return w.PrintRecMessage(text(1));
-  if (keyword == "F_PrintRecNotPaid") return w.PrintRecNotPaid(text(1), amount(2));
-  if (keyword == "F_PrintRecRefund" || keyword == "F_PrintRecRefundVoid") {
-    const std::string description = text(1);
-    const auto value = amount(2);
-    const int32_t vat = number(3);
-    return keyword == "F_PrintRecRefund" ? w.PrintRecRefund(description, value, vat)
-                                         : w.PrintRecRefundVoid(description, value, vat);
-  }
-  if (keyword == "F_PrintRecSubtotal") return w.PrintRecSubtotal(amount(1));
-  if (keyword == "F_PrintRecSubtotalAdjustment") {
-    const int32_t type = number(1);
-    const std::string description = text(2);
-    return w.PrintRecSubtotalAdjustment(type, description, amount(3));
-  }
-  if (keyword == "F_PrintRecSubtotalAdjustVoid") {
-    const int32_t type = number(1);
-    return w.PrintRecSubtotalAdjustVoid(type, amount(2));
-  }
-  if (keyword == "F_PrintRecTotal") {
-    const auto total = amount(1);
-    const auto payment = amount(2);
-    return w.PrintRecTotal(total, payment, text(3));
-  }
-  if (keyword == "F_PrintRecVoid") return w.PrintRecVoid(text(1));
-  if (keyword == "F_PrintReport") return w.PrintReport(number(1), text(2), text(3));
-  if (keyword == "F_PrintXReport") return w.PrintXReport();
-  if (keyword == "F_PrintZReport") return w.PrintZReport();
-  if (keyword == "F_ResetPrinter") return w.ResetPrinter();
-  if (keyword == "F_SetDate") return w.SetDate(text(1));
-  if (keyword == "F_SetHeaderLine") {
-    const int32_t line_number = number(1);
-    return w.SetHeaderLine(line_number, text(2), flag(3));
-  }
-  if (keyword == "F_SetPOSID") return w.SetPOSID(text(1), text(2));
-  if (keyword == "F_SetVatTable") return w.SetVatTable();
-  if (keyword == "F_SetVatValue") return w.SetVatValue(number(1), text(2));
+#define KELO_RECORDED_ONLY(member, name, ...)
+#include "testapp/core/logged_methods.def"
+#undef KELO_RECORDED_ONLY
+#undef KELO_LOGGED
 
   // ---- properties (the result is 0) ----
-  if (keyword == "P_AdditionalHeader") return w.SetAdditionalHeader(text(1)), 0;
-  if (keyword == "P_AdditionalTrailer") return w.SetAdditionalTrailer(text(1)), 0;
-  if (keyword == "P_AsyncMode") return w.SetAsyncMode(flag(1)), 0;
-  if (keyword == "P_BinaryConversion") return w.SetBinaryConversion(number(1)), 0;
+  // Three take their value more strictly (or more loosely) than their type says.
   if (keyword == "P_ChangeDue") return w.SetChangeDue(NumberText(LeadingNumber(text(1)))), 0;
-  if (keyword == "P_CheckTotal") return w.SetCheckTotal(flag(1)), 0;
   if (keyword == "P_ContractorId") {
     const std::optional<int32_t> id = StrictWholeNumber(text(1));
     if (!id) throw NotConverted{"\"" + text(1) + "\" is not a whole number"};
     return w.SetContractorId(*id), 0;
   }
-  if (keyword == "P_DateType") return w.SetDateType(number(1)), 0;
   if (keyword == "P_DeviceEnabled") {
     const std::optional<bool> enabled = StrictFlag(text(1));
     if (!enabled) throw NotConverted{"\"" + text(1) + "\" is neither True, False nor a number"};
     return w.SetDeviceEnabled(*enabled), 0;
   }
-  if (keyword == "P_DuplicateReceipt") return w.SetDuplicateReceipt(flag(1)), 0;
-  if (keyword == "P_FiscalReceiptStation") return w.SetFiscalReceiptStation(number(1)), 0;
-  if (keyword == "P_FiscalReceiptType") return w.SetFiscalReceiptType(number(1)), 0;
-  if (keyword == "P_FlagWhenIdle") return w.SetFlagWhenIdle(flag(1)), 0;
-  if (keyword == "P_FreezeEvents") return w.SetFreezeEvents(flag(1)), 0;
-  if (keyword == "P_MessageType") return w.SetMessageType(number(1)), 0;
-  if (keyword == "P_PostLine") return w.SetPostLine(text(1)), 0;
-  if (keyword == "P_PowerNotify") return w.SetPowerNotify(number(1)), 0;
-  if (keyword == "P_PreLine") return w.SetPreLine(text(1)), 0;
-  if (keyword == "P_SlipSelection") return w.SetSlipSelection(number(1)), 0;
-  if (keyword == "P_TotalizerType") return w.SetTotalizerType(number(1)), 0;
+  // The others: every writable property of opos/properties.def.
+#define KELO_MACRO_SET_RO(name, type)
+#define KELO_MACRO_SET_RW(name, type) \
+  if (keyword == "P_" #name) return w.Set##name(KELO_MACRO_ARG_##type), 0;
+#define KELO_MACRO_ARG_Long number(1)
+#define KELO_MACRO_ARG_Bool flag(1)
+#define KELO_MACRO_ARG_Text text(1)
+#define KELO_PROPERTY(name, index, type, access, service_default) \
+  KELO_MACRO_SET_##access(name, type)
+#include "opos/properties.def"
+#undef KELO_PROPERTY
+#undef KELO_MACRO_SET_RO
+#undef KELO_MACRO_SET_RW
+#undef KELO_MACRO_ARG_Long
+#undef KELO_MACRO_ARG_Bool
+#undef KELO_MACRO_ARG_Text
 
   boxes_.ShowMessage("Unknown command " + line);
   return 0;

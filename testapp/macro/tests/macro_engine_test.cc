@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "macro/macro_engine.h"
+#include "testapp/macro/macro_engine.h"
 #include "testapp/tests/fake_printer.h"
 
 namespace kelo::macro {
@@ -85,7 +85,7 @@ TEST_F(MacroEngineTest, OpenOnlyTheAcceptedDeviceNames) {
   engine.SetAcceptedDeviceNames({"Other"});
   engine.Construct();
   Record({"F_Close", "F_Open$Other"});
-  fake.printer->Close();
+  EXPECT_EQ(fake.printer->Close(), 0);
   EXPECT_EQ(PlayAll(), (std::vector<int32_t>{101, 109}));  // Other has no device key
 }
 
@@ -104,7 +104,7 @@ TEST_F(MacroEngineTest, DeviceEnabledTakesWordsAndNumbers) {
 
 TEST_F(MacroEngineTest, RecordedLinesPlayBackAsTheyWereCalled) {
   Open();
-  wrapper.PrintRecItem("Articolo test", 10000, 1, 0, 0, "");
+  wrapper.PrintRecItem("Articolo test", control::Currency(10000), 1, 0, control::Currency(0), "");
   wrapper.BeginFiscalReceipt(true);
   wrapper.PrintRecMessage("\x1b|2CBig\r\n");
   wrapper.SetAsyncMode(true);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "macro/macro_conversions.h"
-#include "macro/macro_file.h"
+#include "testapp/macro/macro_conversions.h"
+#include "testapp/macro/macro_file.h"
 #include "testapp/tests/comma_locale.h"
 
 namespace kelo::macro {

@@ -1,4 +1,4 @@
-#include "macro/macro_conversions.h"
+#include "testapp/macro/macro_conversions.h"
 
 #include <charconv>
 #include <cmath>

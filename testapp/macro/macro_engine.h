@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "macro/macro_file.h"
+#include "testapp/macro/macro_file.h"
 #include "platform/os/clock.h"
 #include "testapp/core/fprt_wrapper.h"
 #include "testapp/core/log_model.h"

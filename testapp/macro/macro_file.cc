@@ -1,4 +1,4 @@
-#include "macro/macro_file.h"
+#include "testapp/macro/macro_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
