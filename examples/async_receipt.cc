@@ -66,9 +66,9 @@ int main(int argc, char** argv) {
   printer.SetAsyncMode(true);
   bool ok =
       Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
-      Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1000, 1, Cents(0), ""),
+      Ok(printer, printer.PrintRecItem("Pane integrale", Cents(250), 1, 1, Cents(0), ""),
          "PrintRecItem") &&
-      Ok(printer, printer.PrintRecItem("Latte fresco", Cents(340), 2000, 1, Cents(170), "lt"),
+      Ok(printer, printer.PrintRecItem("Latte fresco", Cents(340), 2, 1, Cents(170), "lt"),
          "PrintRecItem") &&
       Ok(printer, printer.PrintRecSubtotal(Cents(0)), "PrintRecSubtotal") &&
       Ok(printer, printer.PrintRecTotal(Cents(590), Cents(1000), "Contanti"), "PrintRecTotal");

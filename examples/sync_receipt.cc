@@ -24,11 +24,11 @@ int main(int argc, char** argv) {
   // UnitName are printed on a line of their own when given.
   bool ok =
       Ok(printer, printer.BeginFiscalReceipt(true), "BeginFiscalReceipt") &&
-      Ok(printer, printer.PrintRecItem("Caffè espresso", Cents(120), 1000, 1, Cents(0), ""),
+      Ok(printer, printer.PrintRecItem("Caffè espresso", Cents(120), 1, 1, Cents(0), ""),
          "PrintRecItem") &&
-      Ok(printer, printer.PrintRecItem("Cornetto", Cents(150), 2000, 1, Cents(75), "pz"),
+      Ok(printer, printer.PrintRecItem("Cornetto", Cents(150), 2, 1, Cents(75), "pz"),
          "PrintRecItem") &&
-      Ok(printer, printer.PrintRecItem("Acqua minerale", Cents(80), 1000, 2, Cents(0), ""),
+      Ok(printer, printer.PrintRecItem("Acqua minerale", Cents(80), 1, 2, Cents(0), ""),
          "PrintRecItem") &&
       Ok(printer,
          printer.PrintRecItemAdjustment(kelo::opos::FPTR_AT_AMOUNT_DISCOUNT, "Sconto fedeltà",
