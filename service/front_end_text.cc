@@ -21,12 +21,15 @@ namespace {
 int64_t CheckedHundredths(int64_t currency_raw) {
   const int64_t hundredths = CurrencyToHundredths(currency_raw);
   if (hundredths < kMinAmountHundredths || hundredths > kMaxAmountHundredths) {
+    // The magnitude as unsigned: the most negative amount has no positive counterpart.
+    const uint64_t magnitude = currency_raw < 0 ? 0 - static_cast<uint64_t>(currency_raw)
+                                                : static_cast<uint64_t>(currency_raw);
     char text[160];
     std::snprintf(text, sizeof text,
-                  "The amount %lld.%04lld is beyond what the printer takes (at most %lld.%02lld "
+                  "The amount %s%llu.%04llu is beyond what the printer takes (at most %lld.%02lld "
                   "in either direction); nothing was sent",
-                  static_cast<long long>(currency_raw / 10000),
-                  static_cast<long long>((currency_raw < 0 ? -currency_raw : currency_raw) % 10000),
+                  currency_raw < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / 10000),
+                  static_cast<unsigned long long>(magnitude % 10000),
                   static_cast<long long>(kMaxAmountHundredths / 100),
                   static_cast<long long>(kMaxAmountHundredths % 100));
     throw COposException(opos::OPOS_E_EXTENDED, opos::OPOS_EFPTR_BAD_ITEM_AMOUNT, text);
