@@ -6,6 +6,8 @@
 
 #include <sys/ioctl.h>
 
+#include "link/tcp_address.h"
+
 namespace kelo::link {
 namespace {
 
@@ -85,7 +87,8 @@ std::string SerialDevicePath(const std::string& name) {
   return name;
 }
 
-SerialPort::SerialPort(SerialOs& os, platform::Clock& clock) : os_(os), clock_(clock) {}
+SerialPort::SerialPort(SerialOs& os, platform::Clock& clock, SerialOs& network_os)
+    : serial_os_(os), network_os_(network_os), os_(&serial_os_), clock_(clock) {}
 
 SerialPort::~SerialPort() {
   Close();
@@ -94,42 +97,47 @@ SerialPort::~SerialPort() {
 int32_t SerialPort::Open(const std::string& path) {
   if (fd_ >= 0) return kPortAlreadyOpen;
   open_error_ = 0;
-  if (!SupportedBaud(baud_rate_)) {
+  peer_.clear();
+  const bool network = IsTcpPortName(path);
+  // The line speed of a network port is the device server's setting, not checked here.
+  if (!network && !SupportedBaud(baud_rate_)) {
     open_error_ = EINVAL;
     return kPortOpenFailed;
   }
+  os_ = network ? &network_os_ : &serial_os_;
   int fd = -1;
-  const std::string device = SerialDevicePath(path);
-  if (const int err = os_.Open(device, &fd); err != 0 || fd < 0) {
+  const std::string device = network ? path : SerialDevicePath(path);
+  if (const int err = os_->Open(device, &fd); err != 0 || fd < 0) {
     open_error_ = err != 0 ? err : EIO;
     return kPortOpenFailed;
   }
   fd_ = fd;
   path_ = device;
+  peer_ = os_->Peer(fd_);
   lost_ = false;
   // The results of the settings below are not checked: a pseudo-terminal refuses some of
   // them (modem lines) and still carries the traffic.
   ApplyLine(parity_ != kParityNone);
   termios tio{};
-  if (os_.GetAttr(fd_, &tio) == 0) {
+  if (os_->GetAttr(fd_, &tio) == 0) {
     // Only the flow-control items change; everything else keeps what the driver reported.
     tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    os_.SetAttr(fd_, tio);
+    os_->SetAttr(fd_, tio);
   }
   SetReadTimeouts(kOpenReadMultiplier);
-  os_.SetModemLine(fd_, TIOCM_DTR, true);
-  os_.SetModemLine(fd_, TIOCM_RTS, true);
-  os_.Flush(fd_, TCOFLUSH);
-  os_.Flush(fd_, TCIFLUSH);
+  os_->SetModemLine(fd_, TIOCM_DTR, true);
+  os_->SetModemLine(fd_, TIOCM_RTS, true);
+  os_->Flush(fd_, TCOFLUSH);
+  os_->Flush(fd_, TCIFLUSH);
   return kPortOk;
 }
 
 int32_t SerialPort::Close() {
   if (fd_ < 0) return kPortNotOpen;
-  os_.SetModemLine(fd_, TIOCM_DTR, false);
-  os_.SetModemLine(fd_, TIOCM_RTS, false);
-  os_.Close(fd_);
+  os_->SetModemLine(fd_, TIOCM_DTR, false);
+  os_->SetModemLine(fd_, TIOCM_RTS, false);
+  os_->Close(fd_);
   fd_ = -1;
   return kPortOk;
 }
@@ -138,7 +146,7 @@ int32_t SerialPort::Reopen() {
   if (path_.empty()) return kPortOpenFailed;
   if (fd_ >= 0) {
     // The modem lines of a dead descriptor cannot be lowered; only the handle goes.
-    os_.Close(fd_);
+    os_->Close(fd_);
     fd_ = -1;
   }
   lost_ = true;  // until the open below succeeds
@@ -146,9 +154,31 @@ int32_t SerialPort::Reopen() {
 }
 
 bool SerialPort::NoteLineError(int err) {
-  if (err != EIO && err != ENXIO && err != ENODEV && err != EBADF) return false;
-  lost_ = true;
-  return true;
+  switch (err) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EBADF:
+    // The end of a network connection: the peer closed or reset it, or it timed out
+    // (keep-alive, unacknowledged data, a route that went away).
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+      lost_ = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool SerialPort::NoticeHangUp() {
+  if (fd_ >= 0 && !lost_ && os_->PeerClosed(fd_)) lost_ = true;
+  return lost_;
 }
 
 int32_t SerialPort::SetLine(int32_t baud, int32_t data_bits, int32_t parity, int32_t stop_bits) {
@@ -191,7 +221,7 @@ void SerialPort::ApplyLine(bool parity_check) {
   cfsetospeed(&tio, code);
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  os_.SetAttr(fd_, tio);
+  os_->SetAttr(fd_, tio);
 }
 
 int32_t SerialPort::SetReadTimeouts(int32_t multiplier) {
@@ -209,7 +239,7 @@ int32_t SerialPort::Write(const uint8_t* buffer, uint32_t count, uint32_t* writt
   // frame is at most 1024 bytes.
   while (fd_ >= 0 && !lost_ && total < count) {
     size_t put = 0;
-    int err = os_.Write(fd_, buffer + total, count - total, &put);
+    int err = os_->Write(fd_, buffer + total, count - total, &put);
     if (err == EINTR) continue;
     if (err != 0) NoteLineError(err);
     if (err != 0 || put == 0) break;
@@ -237,7 +267,7 @@ uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t want
   uint32_t got = 0;
   auto read_once = [&]() -> int {
     size_t n = 0;
-    int err = os_.Read(fd_, buffer + got, capacity - got, &n);
+    int err = os_->Read(fd_, buffer + got, capacity - got, &n);
     if (err == 0) got += static_cast<uint32_t>(n);
     // Readable and nothing to read is a hang-up: the line gives nothing more.
     if (err == 0 && n == 0) err = EIO;
@@ -248,7 +278,7 @@ uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t want
   if (multiplier == 0) {
     // Return at once with what is already buffered.
     bool readable = false;
-    if (os_.Poll(fd_, 0, &readable) == 0 && readable) read_once();
+    if (os_->Poll(fd_, 0, &readable) == 0 && readable) read_once();
     return got;
   }
   uint64_t total64 = kReadTotalConstantMs + static_cast<uint64_t>(multiplier) * wanted;
@@ -267,7 +297,7 @@ uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t want
       wait = std::min(wait, kReadIntervalMs - quiet);
     }
     bool readable = false;
-    int err = os_.Poll(fd_, wait, &readable);
+    int err = os_->Poll(fd_, wait, &readable);
     if (err == EINTR) continue;
     if (err == 0 && readable) {
       err = read_once();
@@ -290,14 +320,18 @@ uint32_t SerialPort::TimedRead(uint8_t* buffer, uint32_t capacity, uint32_t want
 }
 
 int32_t SerialPort::PurgeInput() {
-  if (fd_ >= 0) os_.Flush(fd_, TCIFLUSH);
+  if (fd_ < 0) return kPortOk;
+  const int err = os_->Flush(fd_, TCIFLUSH);
+  // Draining a connection meets its end before the next command is sent (a serial line's
+  // flush says nothing about the line).
+  if (network()) NoteLineError(err);
   return kPortOk;
 }
 
 bool SerialPort::IsInputEmpty(uint32_t* pending) {
   if (fd_ < 0) return false;
   int count = 0;
-  if (os_.InputPending(fd_, &count) != 0 || count < 0) count = 0;
+  if (os_->InputPending(fd_, &count) != 0 || count < 0) count = 0;
   if (pending) *pending = static_cast<uint32_t>(count);
   return count == 0;
 }

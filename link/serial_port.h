@@ -1,5 +1,7 @@
 // The printer's serial line: one open descriptor of a tty in raw mode, synchronous reads and
-// writes with the read time-out arithmetic the exchange engine relies on.
+// writes with the read time-out arithmetic the exchange engine relies on. A port name
+// "tcp:HOST:PORT" (link/tcp_address.h) carries the same bytes over a TCP connection to a
+// serial device server instead; everything above the SerialOs calls stays the same.
 //
 // The system calls sit behind SerialOs so that line settings, modem-line order and the
 // time-out arithmetic can be checked without hardware. Every SerialOs call returns 0 or the
@@ -35,7 +37,19 @@ inline constexpr int32_t kStopBitsOne = 0;
 inline constexpr int32_t kStopBitsOneHalf = 1;  // no termios form: applied as two
 inline constexpr int32_t kStopBitsTwo = 2;
 
-// The operating-system calls a SerialPort makes. Each returns 0 or an errno value.
+// The TCP connection of a "tcp:" port: connect time-out (every address of the host
+// together), keep-alive (a silent dead peer is noticed after idle + count * interval, 11 s)
+// and the longest wait for the peer to acknowledge sent bytes.
+inline constexpr uint32_t kTcpConnectTimeoutMs = 2000;
+inline constexpr int kTcpKeepIdleS = 5;
+inline constexpr int kTcpKeepIntervalS = 2;
+inline constexpr int kTcpKeepCount = 3;
+inline constexpr int kTcpUserTimeoutMs = 11000;
+// open_error() of a "tcp:" port whose host name does not resolve (no errno says that).
+inline constexpr int kOpenErrorUnresolved = -1;
+
+// The operating-system calls a SerialPort makes. Each returns 0 or an errno value, except
+// PeerClosed and Peer.
 class SerialOs {
  public:
   virtual ~SerialOs() = default;
@@ -55,10 +69,18 @@ class SerialOs {
   virtual int Write(int fd, const uint8_t* buffer, size_t count, size_t* put) = 0;
   // Bytes received and not yet read.
   virtual int InputPending(int fd, int* count) = 0;
+  // True when the other end is known to have closed (a network connection; a serial line
+  // tells by failing its next read instead). Looks without waiting or reading.
+  virtual bool PeerClosed(int /*fd*/) { return false; }
+  // The other end as "host:port" for a network connection; empty for a serial line.
+  virtual std::string Peer(int /*fd*/) { return {}; }
 };
 
-// The real calls of this process.
+// The real calls of this process: on a terminal, and on a TCP connection ("tcp:" names;
+// Open connects, with kTcpConnectTimeoutMs; open errors are errno values or
+// kOpenErrorUnresolved).
 SerialOs& LinuxSerialOs();
+SerialOs& TcpSerialOs();
 
 // Maps a configured port name to a device path: "\\.\COMn" (and "COMn") becomes
 // /dev/ttyS(n-1); anything else is taken as a path as it stands.
@@ -71,18 +93,22 @@ bool LineSpeedSupported(uint32_t baud);
 
 class SerialPort {
  public:
-  // The clock measures the read time-outs; both references must outlive the port.
+  // The clock measures the read time-outs; the references must outlive the port. os serves
+  // device paths, network_os "tcp:" names.
   explicit SerialPort(SerialOs& os = LinuxSerialOs(),
-                      platform::Clock& clock = platform::SystemClock());
+                      platform::Clock& clock = platform::SystemClock(),
+                      SerialOs& network_os = TcpSerialOs());
   virtual ~SerialPort();  // closes the port, ignoring the result
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
   // 0, kPortOpenFailed or kPortAlreadyOpen. A path that is not a terminal is refused (ENOTTY)
   // without a byte written to it; so is a rate the line cannot take (EINVAL). The system's
-  // reason for the last failed open is kept (open_error()).
+  // reason for the last failed open is kept (open_error()). A "tcp:HOST:PORT" name connects
+  // instead (the line settings are kept but not applied: the device server owns them).
   virtual int32_t Open(const std::string& path);
-  // errno of the last failed Open (ENOTTY: not a terminal; EBUSY: held by another opener).
+  // errno of the last failed Open (ENOTTY: not a terminal; EBUSY: held by another opener;
+  // for "tcp:": EINVAL a malformed name, kOpenErrorUnresolved, ECONNREFUSED, ETIMEDOUT...).
   int open_error() const { return open_error_; }
   // A line speed the port can be set to.
   static bool SupportedBaud(uint32_t baud);
@@ -112,10 +138,15 @@ class SerialPort {
 
   // True once the open descriptor is known dead: a hang-up, or a read or write that failed
   // with EIO, ENXIO, ENODEV or EBADF (an unplugged USB adapter, a pseudo-terminal whose
-  // other end closed). From then on reads and writes return at once without touching the
-  // line, so no exchange waits out its time-outs on it; only Reopen (or Close and Open)
-  // clears it. Safe to read from any thread.
+  // other end closed); on a network port also the end of the connection (EOF, a reset, a
+  // keep-alive or acknowledgement time-out). From then on reads and writes return at once without
+  // touching the line, so no exchange waits out its time-outs on it; only Reopen (or Close and
+  // Open) clears it. Safe to read from any thread.
   bool lost() const { return lost_.load(); }
+  // Looks, without waiting, whether a network peer has closed the connection while no
+  // exchange ran, and marks the port lost if so; returns lost(). A serial line is left alone.
+  // Call it from the thread that reopens the port, while no exchange runs.
+  bool NoticeHangUp();
   // Closes the dead descriptor and opens the path of the last successful Open again with the
   // same line settings. 0, or kPortOpenFailed while the path cannot be opened (the device
   // is not back yet); the port then stays closed and lost.
@@ -124,6 +155,10 @@ class SerialPort {
   const std::string& path() const { return path_; }
 
   bool is_open() const { return fd_ >= 0; }
+  // True while the open port (or the last one opened) is a network connection.
+  bool network() const { return os_ == &network_os_; }
+  // The connected peer of a network port ("192.0.2.7:4001"); empty for a serial line.
+  const std::string& peer() const { return peer_; }
   uint32_t baud_rate() const { return baud_rate_; }
   int32_t data_bits() const { return data_bits_; }
   int32_t parity() const { return parity_; }
@@ -137,7 +172,9 @@ class SerialPort {
   // Marks the port lost when err says the descriptor is dead; true when it did.
   bool NoteLineError(int err);
 
-  SerialOs& os_;
+  SerialOs& serial_os_;
+  SerialOs& network_os_;
+  SerialOs* os_;  // the one of the two the port was last opened with
   platform::Clock& clock_;
   int fd_ = -1;
   int open_error_ = 0;
@@ -147,6 +184,7 @@ class SerialPort {
   int32_t stop_bits_ = kStopBitsOne;
   int32_t applied_read_multiplier_ = -1;
   std::string path_;
+  std::string peer_;
   std::atomic<bool> lost_{false};
 };
 
