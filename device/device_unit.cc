@@ -315,7 +315,9 @@ bool DeviceUnit::TryReopen() {
   if (device_->ReopenLink() != 0) return false;
   port_gone_ = false;
   reopen_wait_ms_ = 0;
-  host_.Trace(2, "DeviceUnit: serial port reopened\n");
+  const std::string peer = device_->LinkPeer();
+  host_.Trace(2, peer.empty() ? std::string("DeviceUnit: serial port reopened\n")
+                              : "DeviceUnit: serial port reopened, connected to " + peer + "\n");
   PollPrinter();
   return true;
 }

@@ -92,6 +92,8 @@ class FiscalDevice {
   // Reopens the port's path while no command runs. 0 once it is open again; 106 while the
   // path cannot be opened.
   virtual int32_t ReopenLink() { return link::LINK_E_TIMEOUT; }
+  // The peer of a network port ("192.0.2.7:4001"); empty for a serial line.
+  virtual std::string LinkPeer() { return {}; }
   // The printer came back without the receipt a pending guarded line belonged to (it was
   // restarted): that line can no longer be found done, so it is forgotten.
   virtual void ForgetPendingLine() {}

@@ -115,7 +115,12 @@ void FpuFiscalDevice::CancelExchanges(bool cancel) {
 
 bool FpuFiscalDevice::LinkLost() {
   link::SerialPort* p = port();
-  return p != nullptr && p->lost();
+  if (p == nullptr) return false;
+  // A network peer that closed while the line was idle is noticed here, before the next
+  // command is sent into the closed connection. Shared: the look only polls the descriptor,
+  // which changes only under the exclusive lock (ReopenLink).
+  std::shared_lock<std::shared_mutex> lock(engine_mu_);
+  return p->NoticeHangUp();
 }
 
 int32_t FpuFiscalDevice::ReopenLink() {
@@ -125,6 +130,12 @@ int32_t FpuFiscalDevice::ReopenLink() {
   link::SerialPort* p = port();
   if (p == nullptr) return link::LINK_E_TIMEOUT;
   return p->Reopen() == link::kPortOk ? link::LINK_OK : link::LINK_E_TIMEOUT;
+}
+
+std::string FpuFiscalDevice::LinkPeer() {
+  std::shared_lock<std::shared_mutex> lock(engine_mu_);
+  link::SerialPort* p = port();
+  return p == nullptr ? std::string() : p->peer();
 }
 
 void FpuFiscalDevice::SetLinkTrace(std::function<void(std::string_view line)> sink) {

@@ -35,6 +35,7 @@ class FpuFiscalDevice : public FiscalDeviceBase {
   void CancelExchanges(bool cancel) override;
   bool LinkLost() override;
   int32_t ReopenLink() override;
+  std::string LinkPeer() override;
   void ForgetPendingLine() override { guard_.Forget(); }
   ReceiptLineGuard::Counters guard_counters() const { return guard_.counters(); }
 

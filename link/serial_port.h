@@ -145,7 +145,7 @@ class SerialPort {
   bool lost() const { return lost_.load(); }
   // Looks, without waiting, whether a network peer has closed the connection while no
   // exchange ran, and marks the port lost if so; returns lost(). A serial line is left alone.
-  // Call it from the thread that reopens the port, while no exchange runs.
+  // Safe beside an exchange on another thread (it only polls); not beside Open or Reopen.
   bool NoticeHangUp();
   // Closes the dead descriptor and opens the path of the last successful Open again with the
   // same line settings. 0, or kPortOpenFailed while the path cannot be opened (the device

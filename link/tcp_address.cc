@@ -85,13 +85,9 @@ bool ParseTcpPortName(std::string_view name, TcpAddress* out, std::string* error
 bool ParseTcpListenAddress(std::string_view text, std::string_view default_host, TcpAddress* out,
                            std::string* error) {
   TcpAddress a;
-  std::string why;
   const bool port_only = text.find_first_of(":[") == std::string_view::npos;
   const std::string full = port_only ? ":" + std::string(text) : std::string(text);
-  if (!SplitHostPort(full, 0, &a, &why)) {
-    *error = "\"" + std::string(text) + "\" is not [HOST:]PORT: " + why;
-    return false;
-  }
+  if (!SplitHostPort(full, 0, &a, error)) return false;
   if (a.host.empty()) a.host = std::string(default_host);
   *out = std::move(a);
   return true;

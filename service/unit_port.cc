@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/serial_port.h"
+#include "link/tcp_address.h"
 #include "opos/opos_constants.h"
 #include "service/fiscal_printer_unit.h"
 #include "service/trace_log.h"
@@ -25,6 +26,30 @@ std::string PathKind(const std::string& path) {
   return "a device that is not a terminal";
 }
 
+// Why a "tcp:" port did not connect.
+std::string NetworkPortFailure(const std::string& name, int err) {
+  switch (err) {
+    case EINVAL: {
+      link::TcpAddress address;
+      std::string why;
+      link::ParseTcpPortName(name, &address, &why);
+      return "Port " + why;
+    }
+    case link::kOpenErrorUnresolved:
+      return "Port " + name + ": the host name does not resolve";
+    case ECONNREFUSED:
+      return "Port " + name + ": connection refused (nothing listens on that port)";
+    case ETIMEDOUT:
+      return "Port " + name + ": no connection within " +
+             std::to_string(link::kTcpConnectTimeoutMs) + " ms";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+      return "Port " + name + ": the host cannot be reached";
+    default:
+      return "Port " + name + ": cannot connect (" + std::strerror(err) + ")";
+  }
+}
+
 }  // namespace
 
 int32_t CFiscalPrinterUnit::OpenSerialPort() {
@@ -35,6 +60,16 @@ int32_t CFiscalPrinterUnit::OpenSerialPort() {
                   cfg.port.c_str(), link::SerialDevicePath(cfg.port).c_str());
   }
   port_->SetLine(static_cast<int32_t>(cfg.baud_rate), 8, link::kParityNone, link::kStopBitsOne);
+  if (link::IsTcpPortName(cfg.port)) {
+    const int32_t r = port_->Open(cfg.port);
+    if (r == link::kPortOk) {
+      trace::Printf(trace::kLevelMethods,
+                    "CFiscalPrinterUnit::ClaimDevice Port %s connected to %s (BaudRate %u is the "
+                    "device server's setting, not applied)\n",
+                    cfg.port.c_str(), port_->peer().c_str(), cfg.baud_rate);
+    }
+    return r;
+  }
   // "\\.\COMn" names /dev/ttyS(n-1); a device path is opened as it stands.
   return port_->Open(link::SerialDevicePath(cfg.port));
 }
@@ -44,6 +79,11 @@ device::DeviceResult CFiscalPrinterUnit::PortOpenFailure() {
   const std::string path = link::SerialDevicePath(cfg.port);
   const int err = port_->open_error();
   device::DeviceResult r{opos::OPOS_E_NOHARDWARE, 0, {}};
+  if (link::IsTcpPortName(cfg.port)) {
+    r.text = NetworkPortFailure(cfg.port, err);
+    trace::Printf(trace::kLevelMethods, "CFiscalPrinterUnit::ClaimDevice %s\n", r.text.c_str());
+    return r;
+  }
   switch (err) {
     case ENOENT:
       r.text = "Port " + path + " does not exist";

@@ -5,6 +5,15 @@
 
 namespace kelo::sim {
 
+std::string FaultRateNamesText() {
+  std::string text;
+  for (const FaultRateName& entry : kFaultRateNames) {
+    if (!text.empty()) text += ", ";
+    text += entry.name;
+  }
+  return text;
+}
+
 bool ParseFaultSpec(std::string_view spec, FaultRates* rates, std::string* error) {
   FaultRates r;
   size_t start = 0;
@@ -40,21 +49,13 @@ bool ParseFaultSpec(std::string_view spec, FaultRates* rates, std::string* error
       *error = "fault rate \"" + name + "\" must lie between 0 and 1";
       return false;
     }
-    double* target = name == "corrupt"      ? &r.corrupt
-                     : name == "drop"       ? &r.drop
-                     : name == "truncate"   ? &r.truncate
-                     : name == "noise"      ? &r.noise
-                     : name == "busy"       ? &r.busy
-                     : name == "inprogress" ? &r.inprogress
-                     : name == "error"      ? &r.error
-                     : name == "cover"      ? &r.cover
-                     : name == "nearend"    ? &r.nearend
-                     : name == "paperout"   ? &r.paperout
-                                            : nullptr;
+    double* target = nullptr;
+    for (const FaultRateName& entry : kFaultRateNames) {
+      if (entry.name == name) target = &(r.*entry.rate);
+    }
     if (!target) {
-      *error = "unknown fault \"" + name +
-               "\" (known: corrupt, drop, truncate, noise, busy, inprogress, inprogress_ms, "
-               "error, cover, nearend, paperout)";
+      *error =
+          "unknown fault \"" + name + "\" (known: " + FaultRateNamesText() + ", inprogress_ms)";
       return false;
     }
     *target = v;
@@ -93,6 +94,14 @@ bool FaultInjector::TakeInProgress(int opcode, uint32_t* ms) {
 bool FaultInjector::TakeDrop(int opcode) {
   if (drop_next_.Take(opcode) || Roll(rates_.drop)) {
     counters_.dropped++;
+    return true;
+  }
+  return false;
+}
+
+bool FaultInjector::TakeDisconnect(int opcode) {
+  if (disconnect_next_.Take(opcode) || Roll(rates_.disconnect)) {
+    counters_.disconnected++;
     return true;
   }
   return false;

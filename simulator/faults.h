@@ -24,8 +24,33 @@ struct FaultRates {
   double cover = 0;       // cover open on one answer; printing refused
   double nearend = 0;     // paper near end on one answer
   double paperout = 0;    // paper out on one answer; printing refused
+  // The connection closes instead of the answer (the command was executed); only on a TCP
+  // listener, where a serial device server can lose its client.
+  double disconnect = 0;
   uint32_t inprogress_ms = 300;
 };
+
+// The rate names of a fault specification, each with the rate it sets: the one list the
+// parser, its messages and the program's help are made from.
+struct FaultRateName {
+  std::string_view name;
+  double FaultRates::*rate;
+};
+inline constexpr FaultRateName kFaultRateNames[] = {
+    {"corrupt", &FaultRates::corrupt},
+    {"drop", &FaultRates::drop},
+    {"truncate", &FaultRates::truncate},
+    {"noise", &FaultRates::noise},
+    {"busy", &FaultRates::busy},
+    {"inprogress", &FaultRates::inprogress},
+    {"error", &FaultRates::error},
+    {"cover", &FaultRates::cover},
+    {"nearend", &FaultRates::nearend},
+    {"paperout", &FaultRates::paperout},
+    {"disconnect", &FaultRates::disconnect},
+};
+// The rate names separated by ", " (for messages and help texts).
+std::string FaultRateNamesText();
 
 // "corrupt=0.01,drop=0.01,inprogress=0.02,inprogress_ms=500". Rates are 0 to 1. An empty
 // text gives no faults. False, with a message naming the bad part, on anything else.
@@ -42,6 +67,7 @@ struct FaultCounters {
   uint64_t cover = 0;
   uint64_t nearend = 0;
   uint64_t paperout = 0;
+  uint64_t disconnected = 0;
 };
 
 class FaultInjector {
@@ -61,6 +87,10 @@ class FaultInjector {
   void CorruptNext(int n, int opcode = kAnyOpcode) { corrupt_next_ = {n, opcode}; }
   void TruncateNext(int n, int opcode = kAnyOpcode) { truncate_next_ = {n, opcode}; }
   void NoiseNext(int n, int opcode = kAnyOpcode) { noise_next_ = {n, opcode}; }
+  // The connection closes instead of the next n matching answers (TCP listener only).
+  void DisconnectNext(int n, int opcode = kAnyOpcode, int skip = 0) {
+    disconnect_next_ = {n, opcode, skip};
+  }
   // The next command that completes without reply fields stays in progress for ms.
   void InProgressNext(uint32_t ms, int opcode = kAnyOpcode) {
     inprogress_next_ = {1, opcode};
@@ -71,6 +101,7 @@ class FaultInjector {
   bool TakeBusy(int opcode);
   bool TakeInProgress(int opcode, uint32_t* ms);
   bool TakeDrop(int opcode);
+  bool TakeDisconnect(int opcode);
   bool TakeTruncate(int opcode, size_t frame_size, size_t* keep);
   bool TakeCorrupt(int opcode);
   bool TakeNoise(int opcode, std::string* bytes);
@@ -104,6 +135,7 @@ class FaultInjector {
   FaultCounters counters_;
   Demand busy_next_;
   Demand drop_next_;
+  Demand disconnect_next_;
   Demand corrupt_next_;
   Demand truncate_next_;
   Demand noise_next_;

@@ -72,6 +72,10 @@ void FrameServer::Send(uint8_t kind, uint8_t sequence, const std::vector<uint8_t
                        std::vector<uint8_t>* out) {
   std::vector<uint8_t> frame = link::EncodeFrame(kind, sequence, data);
   const int opcode = data.size() > 1 ? data[1] : -1;
+  if (connection_drops_ && faults_.TakeDisconnect(opcode)) {
+    hang_up_ = true;
+    return;
+  }
   if (faults_.TakeDrop(opcode)) return;
   std::string noise;
   if (faults_.TakeNoise(opcode, &noise)) out->insert(out->end(), noise.begin(), noise.end());

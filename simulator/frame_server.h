@@ -15,6 +15,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/fpu_frame.h"
@@ -53,6 +54,12 @@ class FrameServer {
 
   const ExchangeCounters& counters() const { return counters_; }
 
+  // On a connection that can be dropped (a TCP client): the disconnect fault applies, and
+  // TakeHangUp tells the server to close the connection instead of sending what OnBytes
+  // produced.
+  void SetConnectionDrops(bool on) { connection_drops_ = on; }
+  bool TakeHangUp() { return std::exchange(hang_up_, false); }
+
  private:
   void OnFrame(std::span<const uint8_t> raw, std::vector<uint8_t>* out);
   std::vector<uint8_t> ResponseData(uint8_t job, uint8_t opcode, const Reply& reply);
@@ -68,6 +75,8 @@ class FrameServer {
                                 link::kMaxDataPart + link::kFrameOverhead};
   uint32_t last_byte_tick_ = 0;
   bool powered_ = true;
+  bool connection_drops_ = false;
+  bool hang_up_ = false;
   ExchangeCounters counters_;
 
   // The last command answered, for resends.

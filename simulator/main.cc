@@ -1,9 +1,11 @@
 // kelofpu-sim: the printer simulator as a program.
 //
 //   kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC] [--seed N]
+//   kelofpu-sim --listen tcp:[HOST:]PORT [the same options]
 //
-// Prints one line "kelofpu-sim ready PATH -> /dev/pts/N" on standard output once the line is
-// served, then runs until SIGTERM or SIGINT, removes PATH and exits 0. A bad command line,
+// Prints one line "kelofpu-sim ready PATH -> /dev/pts/N" (or "kelofpu-sim: listening on
+// HOST:PORT") on standard output once the line is served, then runs until SIGTERM or SIGINT,
+// removes PATH and exits 0. A bad command line,
 // fault specification or state file, or a PATH that is the link of a simulator still running,
 // exits 2 with a message on standard error.
 // KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS in the environment freezes the printer's clock.
@@ -16,45 +18,72 @@
 #include <ctime>
 #include <string>
 
+#include "link/tcp_address.h"
 #include "simulator/simulator.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kelofpu-sim --link PATH [--paper FILE] [--state FILE] [--baud N] [--faults SPEC]\n"
-    "                   [--seed N]\n"
-    "Plays a KeloFPU fiscal printer on a fresh pseudo-terminal: frames, the command set, fiscal\n"
-    "state, paper output and injected faults. Once the line is served it prints\n"
-    "\"kelofpu-sim ready PATH -> /dev/pts/N\" and runs until SIGTERM or SIGINT.\n"
-    "\n"
-    "Options:\n"
-    "  --link PATH     required: PATH becomes a symbolic link to the pseudo-terminal (a stale\n"
-    "                  link is replaced; any other existing file is left alone, exit 2)\n"
-    "  --paper FILE    append every printed line to FILE (UTF-8)\n"
-    "  --state FILE    load the fiscal memory from FILE at start and save it while running\n"
-    "  --baud N        pace both directions as a line of N baud would (50 to 4000000)\n"
-    "  --faults SPEC   inject faults: comma-separated name=rate, rates 0 to 1 per answer;\n"
-    "                  names corrupt, drop, truncate, noise, busy, inprogress, error, cover,\n"
-    "                  nearend, paperout, and inprogress_ms=MS (hold time, default 300)\n"
-    "  --seed N        seed of the fault generator (default 1)\n"
-    "  -h, --help      show this text\n"
-    "  --version       show the version\n"
-    "\n"
-    "Environment:\n"
-    "  KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS  the printer's clock stands still at that time\n"
-    "\n"
-    "Exit status: 0 after SIGTERM or SIGINT, 2 for a bad command line, fault specification,\n"
-    "paper file or state file.\n"
-    "\n"
-    "Examples:\n"
-    "  kelofpu-sim --link /tmp/kelofpu-sim --paper /tmp/paper.txt\n"
-    "  kelofpu-sim --link /tmp/kelofpu-sim --state /tmp/fiscal.state --baud 19200\n"
-    "  kelofpu-sim --link /tmp/kelofpu-sim --faults corrupt=0.01,drop=0.01,busy=0.02 --seed 7\n"
-    "Then point a device key at it:\n"
-    "  kelofpu-reg device KeloFPU --port /tmp/kelofpu-sim\n";
+// The fault names, wrapped under the option's description.
+std::string FaultNamesHelp() {
+  std::string text;
+  std::string line = "                  names";
+  for (const kelo::sim::FaultRateName& entry : kelo::sim::kFaultRateNames) {
+    const std::string item = " " + std::string(entry.name) + ",";
+    if (line.size() + item.size() > 92) {
+      text += line + "\n";
+      line = "                 ";
+    }
+    line += item;
+  }
+  return text + line + "\n                  and inprogress_ms=MS (hold time, default 300)\n";
+}
+
+std::string Usage() {
+  return "Usage: kelofpu-sim --link PATH | --listen tcp:[HOST:]PORT [--paper FILE] [--state FILE]\n"
+         "                   [--baud N] [--faults SPEC] [--seed N]\n"
+         "Plays a KeloFPU fiscal printer on a fresh pseudo-terminal, or behind a TCP port as a\n"
+         "serial device server in raw TCP mode: frames, the command set, fiscal state, paper\n"
+         "output and injected faults. Once the line is served it prints\n"
+         "\"kelofpu-sim ready PATH -> /dev/pts/N\" (or \"kelofpu-sim: listening on HOST:PORT\")\n"
+         "and runs until SIGTERM or SIGINT.\n"
+         "\n"
+         "Options:\n"
+         "  --link PATH     PATH becomes a symbolic link to the pseudo-terminal (a stale\n"
+         "                  link is replaced; any other existing file is left alone, exit 2)\n"
+         "  --listen tcp:[HOST:]PORT\n"
+         "                  instead of --link: serve one TCP client at a time on HOST\n"
+         "                  (default 127.0.0.1; [ADDRESS] for IPv6); PORT 0 takes a free port,\n"
+         "                  shown in the listening line. A second client is closed at once.\n"
+         "  --paper FILE    append every printed line to FILE (UTF-8)\n"
+         "  --state FILE    load the fiscal memory from FILE at start and save it while running\n"
+         "  --baud N        pace both directions as a line of N baud would (50 to 4000000)\n"
+         "  --faults SPEC   inject faults: comma-separated name=rate, rates 0 to 1 per answer;\n" +
+         FaultNamesHelp() +
+         "                  (disconnect closes the TCP connection instead of answering)\n"
+         "  --seed N        seed of the fault generator (default 1)\n"
+         "  -h, --help      show this text\n"
+         "  --version       show the version\n"
+         "\n"
+         "Environment:\n"
+         "  KELOFPU_SIM_FROZEN_CLOCK=YYYYMMDDHHMMSS  the printer's clock stands still at that "
+         "time\n"
+         "\n"
+         "Exit status: 0 after SIGTERM or SIGINT, 2 for a bad command line, fault specification,\n"
+         "paper file or state file.\n"
+         "\n"
+         "Examples:\n"
+         "  kelofpu-sim --link /tmp/kelofpu-sim --paper /tmp/paper.txt\n"
+         "  kelofpu-sim --link /tmp/kelofpu-sim --state /tmp/fiscal.state --baud 19200\n"
+         "  kelofpu-sim --link /tmp/kelofpu-sim --faults corrupt=0.01,drop=0.01,busy=0.02 --seed "
+         "7\n"
+         "  kelofpu-sim --listen tcp:9100 --faults disconnect=0.01\n"
+         "Then point a device key at it:\n"
+         "  kelofpu-reg device KeloFPU --port /tmp/kelofpu-sim\n"
+         "  kelofpu-reg device KeloFPU --port tcp:127.0.0.1:9100\n";
+}
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "kelofpu-sim: %s\n%s", message.c_str(), kUsage);
+  std::fprintf(stderr, "kelofpu-sim: %s\n%s", message.c_str(), Usage().c_str());
   return 2;
 }
 
@@ -73,10 +102,12 @@ bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned lon
 int main(int argc, char** argv) {
   kelo::sim::SimulatorOptions options;
   std::string link;
+  std::string listen;
+  kelo::link::TcpAddress listen_address;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       return 0;
     }
     if (arg == "--version") {
@@ -88,6 +119,15 @@ int main(int argc, char** argv) {
     unsigned long long n = 0;
     if (arg == "--link") {
       link = value;
+    } else if (arg == "--listen") {
+      std::string error;
+      if (!value.starts_with(kelo::link::kTcpPortPrefix) ||
+          !kelo::link::ParseTcpListenAddress(value.substr(kelo::link::kTcpPortPrefix.size()),
+                                             "127.0.0.1", &listen_address, &error)) {
+        return Fail("--listen needs tcp:[HOST:]PORT, not \"" + value + "\"" +
+                    (error.empty() ? std::string() : ": " + error));
+      }
+      listen = value;
     } else if (arg == "--paper") {
       options.paper_file = value;
     } else if (arg == "--state") {
@@ -109,7 +149,9 @@ int main(int argc, char** argv) {
       return Fail("unknown option " + arg);
     }
   }
-  if (link.empty()) return Fail("--link PATH is required");
+  if (link.empty() == listen.empty()) {
+    return Fail("give either --link PATH or --listen tcp:[HOST:]PORT (exactly one)");
+  }
 
   // The printer's clock starts at the host's local time and runs.
   const std::time_t now = std::time(nullptr);
@@ -143,6 +185,18 @@ int main(int argc, char** argv) {
 
   kelo::sim::Simulator simulator(options);
   std::string error;
+  if (!listen.empty()) {
+    if (!simulator.Listen(listen_address.host, listen_address.port, &error)) {
+      std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
+      return 2;
+    }
+    std::printf("kelofpu-sim: listening on %s\n", simulator.listen_address().c_str());
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&signals, &received);
+    simulator.Stop();  // joins the serving thread, saves the state, closes the listener
+    return 0;
+  }
   if (!simulator.Start(&error)) {
     std::fprintf(stderr, "kelofpu-sim: %s\n", error.c_str());
     return 2;

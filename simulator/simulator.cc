@@ -1,6 +1,9 @@
 #include "simulator/simulator.h"
 
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
@@ -16,6 +19,9 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <thread>
+
+#include "link/tcp_address.h"
 
 #include "simulator/state_file.h"
 
@@ -114,6 +120,14 @@ bool Simulator::StartOnFd(int fd, std::string* error) {
     return false;
   }
   line_is_socket_ = !own_master_;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    server_->SetConnectionDrops(false);
+  }
+  return StartThread(error);
+}
+
+bool Simulator::StartThread(std::string* error) {
   stop_ = false;
   std::promise<void> ready;
   std::future<void> is_ready = ready.get_future();
@@ -128,6 +142,112 @@ bool Simulator::StartOnFd(int fd, std::string* error) {
   }
   ready_ = true;
   return true;
+}
+
+bool Simulator::Listen(const std::string& host, uint16_t port, std::string* error) {
+  if (running()) {
+    *error = "the simulator is already running";
+    return false;
+  }
+  if (wake_fd_ < 0 && !Prepare(error)) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  if (const int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list); gai != 0) {
+    *error = "cannot listen on " + link::FormatTcpAddress(host, port) + ": " + ::gai_strerror(gai);
+    return false;
+  }
+  std::string why = "no address";
+  for (const addrinfo* ai = list; ai != nullptr && listen_fd_ < 0; ai = ai->ai_next) {
+    const int fd =
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, 8) != 0) {
+      why = std::strerror(errno);
+      ::close(fd);
+      continue;
+    }
+    listen_fd_ = fd;
+  }
+  ::freeaddrinfo(list);
+  if (listen_fd_ < 0) {
+    *error = "cannot listen on " + link::FormatTcpAddress(host, port) + ": " + why;
+    return false;
+  }
+  sockaddr_storage sa{};
+  socklen_t len = sizeof sa;
+  char name[NI_MAXHOST] = {};
+  char serv[NI_MAXSERV] = {};
+  if (::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0 ||
+      ::getnameinfo(reinterpret_cast<sockaddr*>(&sa), len, name, sizeof name, serv, sizeof serv,
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    *error = Errno("cannot read the listening address");
+    ::close(listen_fd_);
+    listen_fd_ = -1;
+    return false;
+  }
+  listen_port_ = static_cast<uint16_t>(std::atoi(serv));
+  listen_address_ = link::FormatTcpAddress(name, listen_port_);
+  master_fd_ = -1;
+  line_is_socket_ = true;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    server_->SetConnectionDrops(true);
+  }
+  return StartThread(error);
+}
+
+void Simulator::AcceptClient() {
+  sockaddr_storage sa{};
+  socklen_t len = sizeof sa;
+  const int fd =
+      ::accept4(listen_fd_, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return;  // gone before it was taken, or out of descriptors: the next poll retries
+  char name[NI_MAXHOST] = "?";
+  char serv[NI_MAXSERV] = "?";
+  ::getnameinfo(reinterpret_cast<sockaddr*>(&sa), len, name, sizeof name, serv, sizeof serv,
+                NI_NUMERICHOST | NI_NUMERICSERV);
+  const std::string peer = link::FormatTcpAddress(name, static_cast<uint16_t>(std::atoi(serv)));
+  if (master_fd_ >= 0) {
+    ::close(fd);
+    refused_clients_++;
+    std::fprintf(stderr, "kelofpu-sim: refused client %s: %s is being served (one at a time)\n",
+                 peer.c_str(), client_peer_.c_str());
+    return;
+  }
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  master_fd_ = fd;
+  client_peer_ = peer;
+  accepted_clients_++;
+}
+
+void Simulator::CloseClient() {
+  if (listen_fd_ < 0 || master_fd_ < 0) return;
+  ::close(master_fd_);
+  master_fd_ = -1;
+  client_peer_.clear();
+}
+
+void Simulator::DropClient() {
+  if (!running() || listen_fd_ < 0) return;
+  drop_client_ = true;
+  const uint64_t one = 1;
+  if (::write(wake_fd_, &one, sizeof one) < 0) {
+    // Cannot fill up (the serving thread drains it); the flag is also seen within a poll.
+  }
+  // Bounded: the serving thread looks at the flag within one poll (200 ms) at the latest.
+  for (int i = 0; i < 200 && drop_client_; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 bool Simulator::LinkAt(const std::string& path, std::string* error) {
@@ -195,6 +315,13 @@ void Simulator::Stop() {
   }
   if (link_lock_fd_ >= 0) ::close(link_lock_fd_);  // the link is free for the next simulator
   link_lock_fd_ = -1;
+  if (listen_fd_ >= 0) {
+    if (master_fd_ >= 0) ::close(master_fd_);  // the client
+    ::close(listen_fd_);
+    listen_fd_ = master_fd_ = -1;
+    listen_address_.clear();
+    listen_port_ = 0;
+  }
   if (own_master_ && master_fd_ >= 0) ::close(master_fd_);
   if (slave_fd_ >= 0) ::close(slave_fd_);
   if (wake_fd_ >= 0) ::close(wake_fd_);
@@ -282,13 +409,27 @@ void Simulator::Serve() {
   std::vector<uint8_t> in(4096);
   std::vector<uint8_t> out;
   const int64_t byte_us = options_.baud > 0 ? 10000000 / options_.baud : 0;
+  const bool listening = listen_fd_ >= 0;
   while (!stop_) {
-    pollfd p[2] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-    const int r = ::poll(p, 2, 200);
+    // Without a client the line's entry is -1, which poll() skips.
+    pollfd p[3] = {{master_fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}, {listen_fd_, POLLIN, 0}};
+    const int r = ::poll(p, listening ? 3 : 2, 200);
     if (r < 0 && errno != EINTR) break;
-    if (stop_ || (r > 0 && p[1].revents)) break;
+    if (stop_) break;
+    if (r > 0 && p[1].revents) {
+      uint64_t count = 0;
+      if (::read(wake_fd_, &count, sizeof count) < 0) {
+        // Already drained: the flags below are what counts.
+      }
+    }
+    if (drop_client_) {
+      CloseClient();
+      drop_client_ = false;
+      continue;
+    }
+    if (listening && r > 0 && (p[2].revents & POLLIN)) AcceptClient();
     if (r > 0 && (p[0].revents & POLLNVAL)) break;
-    if (r > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+    if (r > 0 && master_fd_ >= 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t n = ::read(master_fd_, in.data(), in.size());
       if (n > 0 && line_cut_) {
         // The cable to the printer is cut: what the driver sends goes nowhere.
@@ -300,11 +441,19 @@ void Simulator::Serve() {
           if (!SleepOrStop(line_free_at_us_ - now)) break;
         }
         out.clear();
+        bool hang_up = false;
         {
           std::lock_guard<std::mutex> lock(mutex_);
           server_->OnBytes(in.data(), static_cast<size_t>(n), &out);
+          hang_up = server_->TakeHangUp();
         }
-        if (!out.empty()) WriteOut(out);
+        if (hang_up) {
+          CloseClient();  // the disconnect fault: the answer never leaves
+        } else if (!out.empty()) {
+          WriteOut(out);
+        }
+      } else if (listening && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
+        CloseClient();  // the client went away: the next one may come
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         // The other end went away (socket pair) or has no reader yet: look again shortly.
         if (!SleepOrStop(20000)) break;

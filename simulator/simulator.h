@@ -1,4 +1,5 @@
-// The simulated printer on a pseudo-terminal, served by one thread that this object owns.
+// The simulated printer on a pseudo-terminal (or a TCP listener: Listen), served by one
+// thread that this object owns.
 //
 //   kelo::sim::Simulator sim;                 // or Simulator(options)
 //   std::string error;
@@ -58,6 +59,20 @@ class Simulator {
   bool Start(std::string* error);
   // The same on a descriptor the caller owns (a pty master, one end of a socket pair).
   bool StartOnFd(int fd, std::string* error);
+  // The same printer behind a TCP listener, as a serial device server in raw TCP mode offers
+  // it: host is a name or address to bind, port 0 takes a free port (listen_port()). One
+  // client is served at a time; a second one is accepted and closed at once (a line on
+  // standard error), and the next client is served once the first has gone. The disconnect
+  // fault applies here. Start after Stop is not the way back: call Listen again.
+  bool Listen(const std::string& host, uint16_t port, std::string* error);
+  // "127.0.0.1:PORT" (brackets around an IPv6 address) and the port, once listening.
+  const std::string& listen_address() const { return listen_address_; }
+  uint16_t listen_port() const { return listen_port_; }
+  // Closes the connection of the client being served, as a device server that lost it
+  // would; returns once it is closed (bounded wait). Does nothing without a client.
+  void DropClient();
+  uint64_t refused_clients() const { return refused_clients_.load(); }
+  uint64_t accepted_clients() const { return accepted_clients_.load(); }
   // Stops and joins the serving thread, saves the state file. Safe to call twice.
   void Stop();
   bool running() const { return thread_.joinable(); }
@@ -97,6 +112,9 @@ class Simulator {
 
  private:
   bool Prepare(std::string* error);
+  bool StartThread(std::string* error);
+  void AcceptClient();
+  void CloseClient();
   bool LoadOnce(std::string* error);  // state file and paper mirror, first Start only
   void Serve();
   void WriteOut(const std::vector<uint8_t>& bytes);
@@ -120,6 +138,15 @@ class Simulator {
   bool own_master_ = false;
   bool line_is_socket_ = false;  // a caller's descriptor may be a socket (send, no SIGPIPE)
   int wake_fd_ = -1;             // eventfd that ends the serving thread's waits
+  // The TCP listener; master_fd_ is then the connected client (-1 while there is none),
+  // owned by the serving thread until Stop has joined it.
+  int listen_fd_ = -1;
+  std::string listen_address_;
+  uint16_t listen_port_ = 0;
+  std::string client_peer_;
+  std::atomic<bool> drop_client_{false};
+  std::atomic<uint64_t> refused_clients_{0};
+  std::atomic<uint64_t> accepted_clients_{0};
   std::string slave_path_;
   std::string link_path_;
   int link_lock_fd_ = -1;  // locked PATH.lock: this simulator owns link_path_

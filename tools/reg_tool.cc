@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "link/serial_port.h"
+#include "link/tcp_address.h"
 
 namespace kelo::tools {
 namespace {
@@ -45,6 +46,12 @@ bool ParseValue(const ValueOption& opt, const std::string& text, RegValue* out,
   if (opt.kind == RegValue::Kind::String) {
     if (text.empty() && opt.name == "Port") {
       *error = "--port needs a port name";
+      return false;
+    }
+    link::TcpAddress address;
+    if (opt.name == "Port" && link::IsTcpPortName(text) &&
+        !link::ParseTcpPortName(text, &address, error)) {
+      *error = "--port " + *error;
       return false;
     }
     if (text.size() > kMaxText || HasLineBreak(text)) {

@@ -74,6 +74,27 @@ TEST(RegToolArgsTest, BadArgumentsAreRefusedWithAReason) {
       {{"device", "A", "--baud", "0"}, "--baud must not be 0"},
       {{"device", "A", "--log-enabled", "2"}, "--log-enabled must be 0 or 1"},
       {{"device", "A", "--port", ""}, "--port needs a port name"},
+      {{"device", "A", "--port", "tcp:"},
+       "--port \"tcp:\" is not tcp:HOST:PORT: no port number (HOST:PORT)"},
+      {{"device", "A", "--port", "tcp:printer"},
+       "--port \"tcp:printer\" is not tcp:HOST:PORT: no port number (HOST:PORT)"},
+      {{"device", "A", "--port", "tcp::9100"},
+       "--port \"tcp::9100\" is not tcp:HOST:PORT: no host"},
+      {{"device", "A", "--port", "tcp:printer:0"},
+       "--port \"tcp:printer:0\" is not tcp:HOST:PORT: the port \"0\" is not a number from 1 to "
+       "65535"},
+      {{"device", "A", "--port", "tcp:printer:65536"},
+       "--port \"tcp:printer:65536\" is not tcp:HOST:PORT: the port \"65536\" is not a number "
+       "from 1 to 65535"},
+      {{"device", "A", "--port", "tcp:printer:91x"},
+       "--port \"tcp:printer:91x\" is not tcp:HOST:PORT: the port \"91x\" is not a number from 1 "
+       "to 65535"},
+      {{"device", "A", "--port", "tcp:fe80::1:9100"},
+       "--port \"tcp:fe80::1:9100\" is not tcp:HOST:PORT: an IPv6 address must be written in "
+       "brackets ([ADDRESS]:PORT)"},
+      {{"device", "A", "--port", "tcp:[::1]9100"},
+       "--port \"tcp:[::1]9100\" is not tcp:HOST:PORT: a ':' and the port number must follow the "
+       "IPv6 address"},
       {{"device", "A", "--log-path", std::string(260, 'x')},
        "--log-path must be one line of at most 259 characters"},
       {{"device", "A", "--speed", "1"}, "unknown option \"--speed\" for device"},
@@ -86,6 +107,17 @@ TEST(RegToolArgsTest, BadArgumentsAreRefusedWithAReason) {
     std::string error;
     EXPECT_FALSE(ParseRegToolArgs(c.args, &a, &error)) << c.error;
     EXPECT_EQ(error, c.error);
+  }
+}
+
+TEST(RegToolArgsTest, NetworkPortsNeedAHostAndAPort) {
+  for (const std::string port :
+       {"tcp:10.0.0.5:9100", "tcp:printer.shop.lan:4001", "tcp:[fe80::1]:1", "tcp:[::1]:65535"}) {
+    RegToolArgs a;
+    std::string error;
+    ASSERT_TRUE(Parse({"device", "A", "--port", port}, &a, &error)) << port << ": " << error;
+    ASSERT_EQ(a.values.size(), 1u);
+    EXPECT_EQ(a.values[0].second, RegValue::String(port));
   }
 }
 
