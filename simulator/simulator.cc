@@ -217,8 +217,8 @@ void Simulator::AcceptClient() {
                 NI_NUMERICHOST | NI_NUMERICSERV);
   const std::string peer = link::FormatTcpAddress(name, static_cast<uint16_t>(std::atoi(serv)));
   if (master_fd_ >= 0) {
+    refused_clients_++;  // counted first: the client may look as soon as it is closed
     ::close(fd);
-    refused_clients_++;
     std::fprintf(stderr, "kelofpu-sim: refused client %s: %s is being served (one at a time)\n",
                  peer.c_str(), client_peer_.c_str());
     return;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/fiscal_printer.h"
@@ -28,6 +29,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int32_t kPsReceipt = 2;  // FPTR_PS_FISCAL_RECEIPT
+constexpr int32_t kPsLocked = 8;   // FPTR_PS_LOCKED
 
 // One configuration file per test process with the component registered, and a device key
 // whose port is the listener of the simulator.
@@ -177,6 +179,23 @@ TEST(TcpPort, DroppedConnectionsMidReceiptAreReconnectedWithEverySaleOnce) {
   EXPECT_EQ(s.sim().fault_counters().disconnected, 1u);
   EXPECT_EQ(s.sim().accepted_clients(), 3u);
   EXPECT_EQ(fp.PrinterState(), kPsReceipt);
+
+  // The device server restarts: refused connections for a second, then the same printer
+  // (receipt still open) on the same port, found again by the reopen back-off alone.
+  const uint16_t port = s.sim().listen_port();
+  s.sim().Stop();
+  auto start_away = Clock::now();
+  EXPECT_NE(fp.PrintRecItem("NET-X", control::Currency(1000), 1, 1, control::Currency(0), ""),
+            opos::OPOS_SUCCESS);
+  EXPECT_LT(Clock::now() - start_away, std::chrono::seconds(1));  // refused at once
+  EXPECT_TRUE(WaitFor([&] { return fp.PrinterState() == kPsLocked; }));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  std::string error;
+  ASSERT_TRUE(s.sim().Listen("127.0.0.1", port, &error)) << error;
+  start_away = Clock::now();
+  ASSERT_TRUE(WaitFor([&] { return fp.PrinterState() == kPsReceipt; }));
+  std::printf("[ recovery ] tcp, device server restarted: found again after %lld ms\n",
+              MsSince(start_away));
   ASSERT_EQ(fp.PrintRecTotal(control::Currency(60000), control::Currency(60000), "0"),
             opos::OPOS_SUCCESS)
       << fp.ErrorString();
