@@ -1,9 +1,12 @@
-// The kelofpu-sim program's command-line contract: the ready line, the link, a clean exit on
-// SIGTERM, and exit code 2 for a bad command line.
+// The kelofpu-sim program's command-line contract: the ready line, the link (or the TCP
+// listener and its line), a clean exit on SIGTERM, and exit code 2 for a bad command line.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +104,26 @@ TEST(ProgramTest, ServesUntilSigtermThenRemovesTheLinkAndSavesTheState) {
   std::filesystem::remove(state);
 }
 
+TEST(ProgramTest, ListensOnTheTcpPortItPrints) {
+  Child c = Spawn({"--listen", "tcp:0", "--faults", "disconnect=0.5"});
+  ASSERT_GT(c.pid, 0);
+  const std::string line = ReadLine(c.out, 5000);
+  const std::string prefix = "kelofpu-sim: listening on 127.0.0.1:";
+  ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+  const int port = std::stoi(line.substr(prefix.size()));
+  EXPECT_GT(port, 0);
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<uint16_t>(port));
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ::close(fd);
+  ::kill(c.pid, SIGTERM);
+  EXPECT_EQ(WaitExit(c.pid), 0);
+  ::close(c.out);
+}
+
 TEST(ProgramTest, BadCommandLinesExitWithTwo) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {},
@@ -109,6 +132,10 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
            {"--link", Temp("x"), "--baud", "fast"},
            {"--link", Temp("x"), "--seed", "-1"},
            {"--link", Temp("x"), "--colour", "red"},
+           {"--link", Temp("x"), "--listen", "tcp:0"},  // one or the other
+           {"--listen", "9100"},
+           {"--listen", "tcp:65536"},
+           {"--listen", "tcp:localhost:"},
        }) {
     Child c = Spawn(args);
     ASSERT_GT(c.pid, 0);
