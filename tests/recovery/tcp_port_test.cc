@@ -140,6 +140,24 @@ TEST(TcpPort, ReceiptOverTheNetworkWhileASecondClientIsRefused) {
   EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
 }
 
+TEST(TcpPort, AClaimWithNobodyListeningSaysWhy) {
+  uint16_t closed_port = 0;
+  {
+    sim::Simulator gone;
+    std::string error;
+    ASSERT_TRUE(gone.Listen("127.0.0.1", 0, &error)) << error;
+    closed_port = gone.listen_port();
+  }
+  control::FiscalPrinterOptions options;
+  options.registry_file = RegistryWith("TcpNobody", "tcp:127.0.0.1:" + std::to_string(closed_port));
+  control::FiscalPrinter fp(options);
+  ASSERT_EQ(fp.Open("TcpNobody"), opos::OPOS_SUCCESS) << fp.ErrorString();
+  EXPECT_EQ(fp.ClaimDevice(1000), opos::OPOS_E_NOHARDWARE);
+  EXPECT_EQ(fp.ErrorString(), "Port tcp:127.0.0.1:" + std::to_string(closed_port) +
+                                  ": connection refused (nothing listens on that port)");
+  EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
+}
+
 TEST(TcpPort, DroppedConnectionsMidReceiptAreReconnectedWithEverySaleOnce) {
   TcpSession s("TcpDropped");
   s.OpenClaimEnable();
