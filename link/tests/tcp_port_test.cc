@@ -59,7 +59,7 @@ TEST(TcpAddress, ListenFormsAndPrinting) {
   EXPECT_FALSE(IsTcpPortName("/dev/tcp:1"));
 }
 
-TEST(TcpPort, FailuresToConnectKeepTheirReason) {
+TEST(TcpSerialPort, FailuresToConnectKeepTheirReason) {
   SerialPort port;
   EXPECT_EQ(port.Open("tcp:127.0.0.1"), kPortOpenFailed);
   EXPECT_EQ(port.open_error(), EINVAL);
@@ -75,7 +75,7 @@ TEST(TcpPort, FailuresToConnectKeepTheirReason) {
   EXPECT_FALSE(port.is_open());
 }
 
-TEST(TcpPort, CarriesBytesUnderTheReadTimeOutsAndNoticesTheEndOfTheConnection) {
+TEST(TcpSerialPort, CarriesBytesUnderTheReadTimeOutsAndNoticesTheEndOfTheConnection) {
   Listener server;
   SerialPort port;
   port.SetLine(12345, 7, kParityMark, kStopBitsTwo);  // no serial port takes it; TCP ignores it
