@@ -18,6 +18,7 @@
 
 #include "control/fiscal_printer.h"
 #include "link/fpu_protocol.h"
+#include "link/serial_port.h"
 #include "opos/opos_constants.h"
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
@@ -156,6 +157,36 @@ TEST(TcpPort, AClaimWithNobodyListeningSaysWhy) {
   EXPECT_EQ(fp.ErrorString(), "Port tcp:127.0.0.1:" + std::to_string(closed_port) +
                                   ": connection refused (nothing listens on that port)");
   EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
+}
+
+TEST(TcpPort, AClaimOfAServerThatDoesNotAnswerEndsAtTheConnectBound) {
+  // A listener whose queue is full answers no further connection attempt at all, as a host
+  // that went away behind a router would.
+  const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::listen(server, 0), 0);
+  socklen_t len = sizeof sa;
+  ::getsockname(server, reinterpret_cast<sockaddr*>(&sa), &len);
+  const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  const std::string port = "tcp:127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+  control::FiscalPrinterOptions options;
+  options.registry_file = RegistryWith("TcpSilent", port);
+  control::FiscalPrinter fp(options);
+  ASSERT_EQ(fp.Open("TcpSilent"), opos::OPOS_SUCCESS) << fp.ErrorString();
+  const auto start = Clock::now();
+  EXPECT_EQ(fp.ClaimDevice(10000), opos::OPOS_E_NOHARDWARE);
+  const long long took = MsSince(start);
+  std::printf("[ recovery ] tcp, claim of a server that does not answer: %lld ms\n", took);
+  EXPECT_GE(took, static_cast<long long>(link::kTcpConnectTimeoutMs) - 50);
+  EXPECT_LT(took, static_cast<long long>(link::kTcpConnectTimeoutMs) + 1500);
+  EXPECT_EQ(fp.ErrorString(), "Port " + port + ": no connection within 2000 ms");
+  EXPECT_EQ(fp.Close(), opos::OPOS_SUCCESS);
+  ::close(filler);
+  ::close(server);
 }
 
 TEST(TcpPort, DroppedConnectionsMidReceiptAreReconnectedWithEverySaleOnce) {
