@@ -5,6 +5,7 @@
 #
 # Components (one Debian package each):
 #   Runtime      kelofpu          libkelofpu.so.N, the service object, kelofpu-reg, kelofpu-sim,
+#                                 the bridge kelofpud with its systemd unit and configuration,
 #                                 man pages, documents, logrotate rule, udev example
 #   Development  kelofpu-dev      public headers, libkelofpu.so, CMake package, kelofpu.pc,
 #                                 examples
@@ -78,12 +79,15 @@ install(TARGETS kelofpu EXPORT KeloFPUTargets
 # it lives apart, and the Debian package registers this path.
 set(KELO_SERVICE_DIR ${CMAKE_INSTALL_LIBDIR}/kelofpu)
 install(TARGETS soKeloFpu LIBRARY DESTINATION ${KELO_SERVICE_DIR} COMPONENT Runtime)
-install(TARGETS kelofpu-reg kelofpu-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+install(TARGETS kelofpu-reg kelofpu-sim kelofpud RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT Runtime)
+# The bridge's systemd unit (PREFIX/lib/systemd/system; /usr/lib/systemd/system in the package).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/kelofpud.service
+        DESTINATION lib/systemd/system COMPONENT Runtime)
 install(TARGETS KeloFPUTest RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT TestApp)
 
 # --version: the one version of the project, in every program.
-foreach(program kelofpu-reg kelofpu-sim kelo_testapp_headless)
+foreach(program kelofpu-reg kelofpu-sim kelofpud kelo_testapp_headless)
   target_compile_definitions(${program} PRIVATE KELO_VERSION="${PROJECT_VERSION}")
 endforeach()
 
@@ -109,7 +113,7 @@ set(KELO_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kelofpu)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
   ${PROJECT_SOURCE_DIR}/docs/INTEGRATION.md ${PROJECT_SOURCE_DIR}/docs/ARCHITECTURE.md
   ${PROJECT_SOURCE_DIR}/docs/SIMULATOR.md ${PROJECT_SOURCE_DIR}/docs/RELIABILITY.md
-  ${PROJECT_SOURCE_DIR}/docs/PERFORMANCE.md
+  ${PROJECT_SOURCE_DIR}/docs/PERFORMANCE.md ${PROJECT_SOURCE_DIR}/docs/BRIDGE.md
   DESTINATION ${KELO_DOC_DIR} COMPONENT Runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/registry.reg.sample
   ${PROJECT_SOURCE_DIR}/packaging/99-kelofpu.rules.example
@@ -125,6 +129,7 @@ if(KELO_HELP2MAN AND NOT KELO_SANITIZE AND NOT KELO_FUZZ)
   set(KELO_MAN_PAGES)
   foreach(entry "kelofpu-reg|Runtime|register the KeloFPU service object and edit device keys"
                 "kelofpu-sim|Runtime|KeloFPU fiscal printer simulator on a pseudo-terminal"
+                "kelofpud|Runtime|HTTP/JSON bridge to KeloFPU fiscal printers"
                 "KeloFPUTest|TestApp|KeloFPU fiscal printer test application")
     string(REPLACE "|" ";" entry "${entry}")
     list(GET entry 0 program)
@@ -153,6 +158,11 @@ install(CODE "
   endif()
   file(INSTALL DESTINATION \"\${kelo_etc}/logrotate.d\" TYPE FILE
        RENAME kelofpu FILES \"${PROJECT_SOURCE_DIR}/packaging/kelofpu.logrotate\")
+  # The bridge's configuration: an administrator's own file is kept (packages: a conffile).
+  if(NOT EXISTS \"\$ENV{DESTDIR}\${kelo_etc}/kelofpu/kelofpud.json\")
+    file(INSTALL DESTINATION \"\${kelo_etc}/kelofpu\" TYPE FILE
+         FILES \"${PROJECT_SOURCE_DIR}/packaging/kelofpud.json\")
+  endif()
 " COMPONENT Runtime)
 
 # ---- Debian packages -----------------------------------------------------------------------
@@ -183,7 +193,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME kelofpu)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS logrotate)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-  "libraries and tools\n The FiscalPrinter control object library, the service object,\n the registration tool kelofpu-reg and the printer simulator kelofpu-sim.")
+  "libraries and tools\n The FiscalPrinter control object library, the service object,\n the registration tool kelofpu-reg, the printer simulator kelofpu-sim and the\n HTTP/JSON bridge kelofpud (systemd unit kelofpud.service).")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
   ${PROJECT_BINARY_DIR}/packaging/postinst ${PROJECT_BINARY_DIR}/packaging/prerm
   ${PROJECT_BINARY_DIR}/packaging/postrm ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
