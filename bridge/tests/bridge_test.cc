@@ -240,6 +240,41 @@ TEST_F(BridgeTest, RefusedRequestsAnswerJsonNamingTheFieldAndPrintNothing) {
   EXPECT_EQ(sim.DataItem(3), 0);
 }
 
+// The printer refuses the second line: the receipt is voided, the failure is journalled and
+// replayed, and the printer is left with no receipt open.
+TEST_F(BridgeTest, AFailureMidReceiptVoidsItAndIsReplayed) {
+  sim::Simulator& sim = AddPrinter("KeloFPU");
+  StartBridge({{"front", "KeloFPU"}});
+  const std::string doc = R"({"items":[{"description":"Tea","price":"1.00","vat":1},)"
+                          R"({"description":"Cake","price":"2.00","vat":9}],)"
+                          R"("payments":[{"description":"Cash","amount":"3.00"}]})";
+  auto res = Post("/v1/printers/front/receipts", "fails", doc);
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 502) << res->body;
+  const Json body = Json::parse(res->body);
+  EXPECT_EQ(body["state"], "failed");
+  EXPECT_EQ(body["voided"], true);
+  EXPECT_EQ(body["error"]["code"], "printer_error");
+  EXPECT_NE(body["error"]["result_code"], 0);
+  EXPECT_EQ(sim.DataItem(6), 1);   // one voided receipt
+  EXPECT_EQ(sim.DataItem(20), 0);  // no sale ended
+  auto status = Get("/v1/printers/front");
+  ASSERT_TRUE(status);
+  EXPECT_EQ(Json::parse(status->body)["receipt_open"], false);
+
+  const size_t mark = sim.PaperMark();
+  auto replay = Post("/v1/printers/front/receipts", "fails", doc);
+  ASSERT_TRUE(replay);
+  EXPECT_EQ(replay->status, 502);
+  EXPECT_EQ(replay->body, res->body);
+  EXPECT_EQ(sim.PaperMark(), mark);
+  // The next document prints; its number follows the voided one.
+  auto next = Post("/v1/printers/front/receipts", "next", kReceipt);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->status, 201) << next->body;
+  EXPECT_EQ(Json::parse(next->body)["receipt_number"], sim.DataItem(3));
+}
+
 // Two printers: one printer's work waits for nothing of the other's.
 TEST_F(BridgeTest, TwoPrintersPrintInParallel) {
   sim::Simulator& a = AddPrinter("PrinterA");
