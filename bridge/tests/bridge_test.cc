@@ -275,7 +275,8 @@ TEST_F(BridgeTest, AFailureMidReceiptVoidsItAndIsReplayed) {
   EXPECT_EQ(Json::parse(next->body)["receipt_number"], sim.DataItem(3));
 }
 
-// Two printers: one printer's work waits for nothing of the other's.
+// Two printers: one printer's work waits for nothing of the other's; a retry of a request
+// still printing waits for that print.
 TEST_F(BridgeTest, TwoPrintersPrintInParallel) {
   sim::Simulator& a = AddPrinter("PrinterA");
   sim::Simulator& b = AddPrinter("PrinterB");
@@ -303,6 +304,9 @@ TEST_F(BridgeTest, TwoPrintersPrintInParallel) {
   const auto start = std::chrono::steady_clock::now();
   auto on_b = Post("/v1/printers/b/receipts", "on-b", kReceipt);
   auto status = Get("/v1/printers");
+  // A client retry of a's request while it prints waits for the same print.
+  auto retry_a = std::async(std::launch::async,
+                            [&] { return Post("/v1/printers/a/receipts", "on-a", kReceipt); });
   const bool b_first = on_a.wait_for(0ms) != std::future_status::ready;
   release.set_value();
   hold.join();
@@ -315,6 +319,11 @@ TEST_F(BridgeTest, TwoPrintersPrintInParallel) {
   auto res_a = on_a.get();
   ASSERT_TRUE(res_a);
   EXPECT_EQ(res_a->status, 201) << res_a->body;
+  auto res_retry = retry_a.get();
+  ASSERT_TRUE(res_retry);
+  EXPECT_EQ(res_retry->status, 201);
+  EXPECT_EQ(res_retry->body, res_a->body);
+  EXPECT_EQ(res_retry->get_header_value("Idempotent-Replayed"), "true");
   EXPECT_EQ(a.DataItem(20), 1);
   EXPECT_EQ(b.DataItem(20), 1);
 }
