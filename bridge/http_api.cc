@@ -160,7 +160,7 @@ class Api {
       return;
     }
     PostRequest request{key, req.path, worker->config().name, "receipt",
-                        RequestHash(req.path, root.dump())};
+                        RequestHash(req.path, Dump(root))};
     Send(res, c_.ledger.SubmitReceipt(request, doc, *worker));
   }
 
@@ -205,9 +205,9 @@ class Api {
                       {"result_code", failure->result_code},
                       {"extended_code", failure->extended},
                       {"message", failure->message}};
-        return JobOutcome{502, Json{{"error", error}}.dump(), false};
+        return JobOutcome{502, Dump(Json{{"error", error}}), false};
       }
-      return JobOutcome{200, Json{{"item", name}, {"value", value}}.dump(), false};
+      return JobOutcome{200, Dump(Json{{"item", name}, {"value", value}}), false};
     });
     if (!worker->Enqueue(job)) {
       SendError(res, 503, "unavailable", "the printer is offline");
@@ -261,12 +261,12 @@ void InstallRoutes(httplib::Server& server, ApiContext& context) {
     for (const PrinterConfig& p : api->c_.config.printers) {
       list.push_back(api->StatusJson(*api->c_.printers.at(p.name)));
     }
-    res.set_content(Json{{"printers", std::move(list)}}.dump(), kJson);
+    res.set_content(Dump(Json{{"printers", std::move(list)}}), kJson);
   });
   server.Get("/v1/printers/([^/]+)", [api](const httplib::Request& req, httplib::Response& res) {
     if (!api->Admit(req, res)) return;
     if (PrinterWorker* worker = api->Printer(req.matches[1], res)) {
-      res.set_content(api->StatusJson(*worker).dump(), kJson);
+      res.set_content(Dump(api->StatusJson(*worker)), kJson);
     }
   });
   server.Post(

@@ -17,6 +17,12 @@ inline constexpr int kMaxJsonDepth = 16;
 // False with *error ("bad JSON at byte N: ...") when the text is not one JSON value.
 bool ParseJsonExact(std::string_view text, nlohmann::json* out, std::string* error);
 
+// JSON text of a tree; text that is not valid UTF-8 (it cannot come from ParseJsonExact, but
+// may from elsewhere) is replaced rather than thrown on.
+inline std::string Dump(const nlohmann::json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 // The text of a number as written: for an exact (binary) number its text, for an integer
 // its decimal digits. False for anything that is not a number.
 bool NumberText(const nlohmann::json& value, std::string* text);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "bridge/json_input.h"
 #include "opos/opos_constants.h"
 
 namespace kelo::bridge {
@@ -22,7 +23,7 @@ JobOutcome ErrorOutcome(int status, const std::string& code, const std::string& 
                         const std::string& field) {
   nlohmann::json error = {{"code", code}, {"message", message}};
   if (!field.empty()) error["field"] = field;
-  return {status, nlohmann::json{{"error", error}}.dump(), false};
+  return {status, Dump(nlohmann::json{{"error", error}}), false};
 }
 
 // ---- Job ------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "bridge/json_input.h"
 #include "bridge/printing.h"
 
 namespace kelo::bridge {
@@ -166,7 +167,7 @@ JobOutcome RequestLedger::PrintReceiptJob(PrinterSession& s, JournalRow row,
   row.state = "started";
   row.counter_before = before.receipts;
   row.voided_before = before.voided;
-  row.response = result.dump();  // the figures, for a reconciliation after a restart
+  row.response = Dump(result);  // the figures, for a reconciliation after a restart
   row.total = FormatCents(figures.total_cents);
   std::string error;
   if (!journal_.Insert(row, &error)) {
@@ -200,14 +201,14 @@ JobOutcome RequestLedger::PrintReceiptJob(PrinterSession& s, JournalRow row,
     row.receipt_number = before.receipts + 1;
     s.last_receipt_number = row.receipt_number;
     result["receipt_number"] = row.receipt_number;
-    return Finish(row, 201, result.dump());
+    return Finish(row, 201, Dump(result));
   }
   row.state = "failed";
   Json body = {{"key", row.key},
                {"state", "failed"},
                {"voided", after.voided > before.voided},
                {"error", failure ? PrinterErrorJson(*failure) : Json{{"code", "printer_error"}}}};
-  return Finish(row, 502, body.dump());
+  return Finish(row, 502, Dump(body));
 }
 
 JobOutcome RequestLedger::OtherJob(PrinterSession& s, JournalRow row) {
@@ -227,10 +228,10 @@ JobOutcome RequestLedger::OtherJob(PrinterSession& s, JournalRow row) {
   if (failure) {
     row.state = "failed";
     Json body = {{"key", row.key}, {"state", "failed"}, {"error", PrinterErrorJson(*failure)}};
-    return Finish(row, 502, body.dump());
+    return Finish(row, 502, Dump(body));
   }
   row.state = "printed";
-  return Finish(row, 201, Json{{"key", row.key}, {"state", done_state}}.dump());
+  return Finish(row, 201, Dump(Json{{"key", row.key}, {"state", done_state}}));
 }
 
 void RequestLedger::Reconcile(const std::string& printer, PrinterSession& s) {
@@ -259,17 +260,17 @@ void RequestLedger::Reconcile(const std::string& printer, PrinterSession& s) {
       if (now.receipts < row.counter_before) {
         // A Z report came in between: the counters cannot tell.
         row.state = "failed";
-        Finish(row, 502,
-               Json{{"key", row.key},
-                    {"state", "failed"},
-                    {"voided", false},
-                    {"recovered", true},
-                    {"error",
-                     {{"code", "printer_error"},
-                      {"message",
-                       "interrupted, and the day was closed since: check the printer's journal "
-                       "for this receipt"}}}}
-                   .dump());
+        Finish(
+            row, 502,
+            Dump(Json{{"key", row.key},
+                      {"state", "failed"},
+                      {"voided", false},
+                      {"recovered", true},
+                      {"error",
+                       {{"code", "printer_error"},
+                        {"message",
+                         "interrupted, and the day was closed since: check the printer's journal "
+                         "for this receipt"}}}}));
         continue;
       }
       if ((now.receipts - row.counter_before) - (now.voided - row.voided_before) >= 1) {
@@ -281,7 +282,7 @@ void RequestLedger::Reconcile(const std::string& printer, PrinterSession& s) {
         body["recovered"] = true;
         std::fprintf(stderr, "kelofpud: %s: key %s: receipt %lld was printed\n", printer.c_str(),
                      row.key.c_str(), static_cast<long long>(row.receipt_number));
-        Finish(row, 201, body.dump());
+        Finish(row, 201, Dump(body));
       } else {
         std::fprintf(stderr, "kelofpud: %s: key %s: not printed; forgotten\n", printer.c_str(),
                      row.key.c_str());
@@ -289,7 +290,7 @@ void RequestLedger::Reconcile(const std::string& printer, PrinterSession& s) {
       }
     } else if (row.kind == "z_report" && !fp.DayOpened()) {
       row.state = "printed";
-      Finish(row, 201, Json{{"key", row.key}, {"state", "printed"}, {"recovered", true}}.dump());
+      Finish(row, 201, Dump(Json{{"key", row.key}, {"state", "printed"}, {"recovered", true}}));
     } else {
       // An X report or drawer that may or may not have happened: doing it again is harmless.
       journal_.Delete(row.key, &error);

@@ -429,3 +429,52 @@ TEST_F(ReconcileTest, AReceiptThatEndedIsRecordedPrintedAndReplayed) {
 
 }  // namespace
 }  // namespace kelo::bridge
+
+namespace kelo::bridge {
+namespace {
+
+// The configuration file: each refusal names its key, and a non-loopback address needs a
+// token (also when the configuration is built in code and handed to Bridge).
+TEST(BridgeConfigTest, RefusalsNameTheKeyAndRemoteListeningNeedsAToken) {
+  const std::string printers = R"("printers":[{"name":"front","device":"KeloFPU"}])";
+  struct Case {
+    std::string text;
+    std::string error_starts;  // "" = accepted
+  };
+  const std::vector<Case> cases = {
+      {R"({"listen":"127.0.0.1:8089","journal":"j.db",)" + printers + "}", ""},
+      {R"({"listen":"[::1]:8089","journal":"j.db",)" + printers + "}", ""},
+      {R"({"listen":"0.0.0.0:8089","journal":"j.db","token":"t",)" + printers + "}", ""},
+      {R"({"listen":"0.0.0.0:8089","journal":"j.db",)" + printers + "}", "token:"},
+      {R"({"listen":"192.168.1.5:8089","journal":"j.db","token":"",)" + printers + "}", "token:"},
+      {R"({"listen":"127.0.0.1:8089","journal":"j.db","colour":1,)" + printers + "}", "colour:"},
+      {R"({"listen":"127.0.0.1:99999","journal":"j.db",)" + printers + "}", "listen:"},
+      {R"({"listen":"127.0.0.1:8089","journal":"j.db","printers":[]})", "printers:"},
+      {R"({"listen":"127.0.0.1:8089","journal":"j.db","printers":[{"name":"a/b","device":"K"}]})",
+       "printers[0].name:"},
+      {R"({"listen":"127.0.0.1:8089","journal":"j.db","printers":[{"name":"a","device":"K"},)"
+       R"({"name":"a","device":"L"}]})",
+       "printers[1].name:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    BridgeConfig config;
+    std::string error;
+    const bool ok = ParseBridgeConfig(c.text, &config, &error);
+    EXPECT_EQ(ok, c.error_starts.empty()) << error;
+    if (!c.error_starts.empty()) {
+      EXPECT_EQ(error.rfind(c.error_starts, 0), 0u) << error;
+    }
+  }
+  BridgeConfig remote;
+  remote.listen_host = "0.0.0.0";
+  remote.journal_path = "/nonexistent/j.db";
+  remote.printers = {{"front", "KeloFPU"}};
+  Bridge bridge(remote);
+  std::string error;
+  EXPECT_FALSE(bridge.Start(&error));
+  EXPECT_NE(error.find("without a token"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace kelo::bridge
