@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <map>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@ namespace {
 // is bounded by 2 s; the reconciliation adds a few exchanges).
 constexpr auto kFirstAttemptLimit = std::chrono::seconds(10);
 constexpr int kRequestThreads = 32;
+constexpr auto kListenLimit = std::chrono::seconds(5);
 }  // namespace
 
 struct Bridge::Impl {
@@ -31,7 +33,8 @@ struct Bridge::Impl {
   std::vector<std::unique_ptr<PrinterWorker>> workers;
   std::unique_ptr<ApiContext> context;
   httplib::Server server;
-  std::thread listener;  // runs server.listen_after_bind(); joined by Stop
+  std::thread listener;                // runs server.listen_after_bind(); joined by Stop
+  std::promise<void> listening_ended;  // set by the listener when its loop returns
   uint16_t port = 0;
   bool started = false;
 };
@@ -87,7 +90,16 @@ bool Bridge::Start(std::string* error) {
     return false;
   }
   m.port = static_cast<uint16_t>(port);
-  m.listener = std::thread([&m] { m.server.listen_after_bind(); });
+  m.listener = std::thread([&m] {
+    m.server.listen_after_bind();
+    m.listening_ended.set_value();
+  });
+  // Requests are served once the loop runs; wait for it (bounded) so that a client may
+  // connect as soon as Start returns.
+  const auto deadline = std::chrono::steady_clock::now() + kListenLimit;
+  while (!m.server.is_running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   m.started = true;
   return true;
 }
@@ -101,6 +113,12 @@ void Bridge::Stop() {
   // Each worker finishes its job in progress, answers the queued ones and lets its printer go;
   // then the request threads waiting on them return and the listening loop ends.
   for (auto& w : m.workers) w->Stop();
+  // server.stop() has no effect until the loop runs: repeat it until the loop has ended (the
+  // loop starts within moments of Start, so this ends).
+  auto ended = m.listening_ended.get_future();
+  while (ended.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    m.server.stop();
+  }
   if (m.listener.joinable()) m.listener.join();
   m.workers.clear();
   m.journal.Close();

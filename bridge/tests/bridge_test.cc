@@ -399,6 +399,25 @@ TEST_F(ReconcileTest, AReceiptLeftOpenIsVoidedAndItsKeyPrintsAfresh) {
   EXPECT_EQ(sim.DataItem(20), 1);
 }
 
+// A voided receipt moves the receipt counter too (and the voided counter with it): that is
+// not a print.
+TEST_F(ReconcileTest, AReceiptVoidedMeanwhileIsNotTakenForPrinted) {
+  sim::Simulator& sim = AddPrinter("KeloFPU");
+  const int64_t receipts = sim.DataItem(3);
+  AddStartedRow("voided", kOneEuro, receipts, sim.DataItem(6));
+  WithPrinter([](control::FiscalPrinter& fp) {
+    ASSERT_EQ(fp.BeginFiscalReceipt(true), 0) << fp.ErrorString();
+    ASSERT_EQ(fp.PrintRecItem("Tea", control::Currency(10000), 1, 1, control::Currency(0), ""), 0);
+    ASSERT_EQ(fp.PrintRecVoid("VOID"), 0) << fp.ErrorString();
+    ASSERT_EQ(fp.EndFiscalReceipt(false), 0) << fp.ErrorString();
+  });
+  ASSERT_EQ(sim.DataItem(3), receipts + 1);
+
+  StartBridge({{"front", "KeloFPU"}});
+  EXPECT_FALSE(Row("voided").has_value());
+  EXPECT_EQ(sim.DataItem(20), 0);
+}
+
 TEST_F(ReconcileTest, AReceiptThatEndedIsRecordedPrintedAndReplayed) {
   sim::Simulator& sim = AddPrinter("KeloFPU");
   const int64_t receipts = sim.DataItem(3);
