@@ -87,16 +87,21 @@ bool Journal::Open(const std::string& path, std::string* error) {
   const std::string recent = std::string("SELECT ") + kColumns +
                              " FROM requests WHERE printer = ?1 AND state != 'started'"
                              " ORDER BY updated_at DESC, rowid DESC LIMIT ?2";
-  const bool ok = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) &&
-                  Exec(create.c_str(), error) && Prepare(&find_, find.c_str(), error) &&
-                  Prepare(&insert_, insert.c_str(), error) &&
-                  Prepare(&finish_,
-                          "UPDATE requests SET state = ?2, http_status = ?3, response = ?4,"
-                          " receipt_number = ?5, total = ?6, updated_at = ?7 WHERE key = ?1",
-                          error) &&
-                  Prepare(&delete_, "DELETE FROM requests WHERE key = ?1", error) &&
-                  Prepare(&unfinished_, unfinished.c_str(), error) &&
-                  Prepare(&recent_, recent.c_str(), error);
+  const bool ok =
+      Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) &&
+      Exec(create.c_str(), error) &&
+      // Finished keys are kept for 90 days: long past any client's retry.
+      Exec(
+          "DELETE FROM requests WHERE state != 'started' AND"
+          " updated_at < strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-90 days');",
+          error) &&
+      Prepare(&find_, find.c_str(), error) && Prepare(&insert_, insert.c_str(), error) &&
+      Prepare(&finish_,
+              "UPDATE requests SET state = ?2, http_status = ?3, response = ?4,"
+              " receipt_number = ?5, total = ?6, updated_at = ?7 WHERE key = ?1",
+              error) &&
+      Prepare(&delete_, "DELETE FROM requests WHERE key = ?1", error) &&
+      Prepare(&unfinished_, unfinished.c_str(), error) && Prepare(&recent_, recent.c_str(), error);
   if (!ok) {
     *error = path + ": " + *error;
     CloseLocked();

@@ -42,7 +42,8 @@ class Journal {
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
 
-  // Opens (creating when absent) the database file; false with a reason.
+  // Opens (creating when absent) the database file and drops finished rows older than 90
+  // days; false with a reason.
   bool Open(const std::string& path, std::string* error);
   void Close();
 
