@@ -240,6 +240,46 @@ TEST_F(BridgeTest, RefusedRequestsAnswerJsonNamingTheFieldAndPrintNothing) {
   EXPECT_EQ(sim.DataItem(3), 0);
 }
 
+// A printer that is not there at start: the bridge starts anyway, reports it offline and
+// refuses its work with 503 (nothing recorded), and takes it once it appears.
+TEST_F(BridgeTest, APrinterAbsentAtStartIsClaimedWhenItAppears) {
+  const std::string link = (dir_ / "tty").string();
+  std::string error;
+  ASSERT_TRUE(platform::ConfigStore(registry_).Update(
+      [&](platform::RegistryData& d) {
+        auto& key = d.CreateKey(
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\Late");
+        key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
+        key.Set("Port", platform::RegValue::String(link));
+        key.Set("LogEnabled", platform::RegValue::Dword(0));
+      },
+      &error))
+      << error;
+  StartBridge({{"late", "Late"}});
+  auto status = Get("/v1/printers/late");
+  ASSERT_TRUE(status);
+  const Json s = Json::parse(status->body);
+  EXPECT_EQ(s["online"], false);
+  EXPECT_TRUE(s["last_error"].is_string());
+  auto refused = Post("/v1/printers/late/receipts", "late-1", kReceipt);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503) << refused->body;
+
+  sims_.push_back(std::make_unique<sim::Simulator>());
+  ASSERT_TRUE(sims_.back()->Start(&error)) << error;
+  ASSERT_TRUE(sims_.back()->LinkAt(link, &error)) << error;
+  bool online = false;
+  for (int i = 0; i < 100 && !online; ++i) {  // the claim is retried every second
+    std::this_thread::sleep_for(50ms);
+    auto now = Get("/v1/printers/late");
+    online = now && Json::parse(now->body)["online"] == true;
+  }
+  ASSERT_TRUE(online);
+  auto printed = Post("/v1/printers/late/receipts", "late-1", kReceipt);
+  ASSERT_TRUE(printed);
+  EXPECT_EQ(printed->status, 201) << printed->body;
+}
+
 // The printer refuses the second line: the receipt is voided, the failure is journalled and
 // replayed, and the printer is left with no receipt open.
 TEST_F(BridgeTest, AFailureMidReceiptVoidsItAndIsReplayed) {
