@@ -160,13 +160,13 @@ bool PrinterWorker::RefreshStatus() {
   const int32_t state = fp_.PrinterState();
   const bool online = fp_.DeviceEnabled() && state != opos::FPTR_PS_LOCKED && state != 0;
   PrinterStatus s;
-  s.online = online;
   s.paper = fp_.RecEmpty() ? "empty" : fp_.RecNearEnd() ? "near_end" : "ok";
   s.cover_open = fp_.CoverOpen();
   s.day_open = fp_.DayOpened();
   s.receipt_open = ReceiptOpenState(state);
   s.last_receipt_number = last_receipt_number_;
   std::lock_guard<std::mutex> lock(status_mutex_);
+  s.online = status_.online;  // published by Run once jobs are taken (PublishOnline)
   s.last_error = status_.last_error;
   status_ = s;
   return online;
@@ -214,11 +214,17 @@ void PrinterWorker::Run() {
     } else if (!online && reconciled_) {
       reconciled_ = false;
     }
+    // Online for clients only once reconciled: what status shows is what Enqueue does.
+    const bool accepting = online && reconciled_;
     {
       std::lock_guard<std::mutex> lock(queue_mutex_);
-      accepting_ = online;
+      accepting_ = accepting;
       first_attempt_done_ = true;
       queue_changed_.notify_all();
+    }
+    {
+      std::lock_guard<std::mutex> lock(status_mutex_);
+      status_.online = accepting;
     }
     auto job = NextJob(kStatusPeriod);
     if (!job) continue;

@@ -123,9 +123,11 @@ class PrinterWorker {
 
  private:
   void Run();
-  bool Connect();        // open, claim, enable; true when enabled
-  void Disconnect();     // disable, release, close
-  bool RefreshStatus();  // copies the properties; true when online
+  bool Connect();     // open, claim, enable; true when enabled
+  void Disconnect();  // disable, release, close
+  // Copies the properties into the snapshot (all but "online", which Run publishes together
+  // with accepting_); true when the printer answers.
+  bool RefreshStatus();
   void SetError(const std::string& error);
   std::shared_ptr<Job> NextJob(std::chrono::milliseconds wait);  // null on time-out or stop
 
