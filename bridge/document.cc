@@ -157,6 +157,38 @@ int64_t MulDivRound(int64_t a, int64_t b, int64_t c) {
   return static_cast<int64_t>(p >= 0 ? (p + half) / c : (p - half) / c);
 }
 
+// The receipt's figures the way the printer works them out: the items, then each adjustment
+// on the subtotal as it stands (a percentage of it, rounded half away from zero to the
+// cent), then the payments. False, naming the field, when the subtotal leaves (0,
+// kMaxCents] or the payments do not cover the total.
+bool WorkOutFigures(const ReceiptDocument& doc, ReceiptFigures* figures, FieldError* error) {
+  int64_t subtotal = 0;
+  for (const ReceiptItem& item : doc.items) {
+    subtotal += item.LineCents();
+    if (subtotal > kMaxCents) return Fail(error, "items", "total too large");
+  }
+  for (size_t i = 0; i < doc.adjustments.size(); ++i) {
+    const ReceiptAdjustment& adj = doc.adjustments[i];
+    const int64_t value = adj.percent ? MulDivRound(subtotal, adj.value, 10000) : adj.value;
+    subtotal += adj.discount ? -value : value;
+    if (subtotal <= 0 || subtotal > kMaxCents) {
+      return Fail(error, "adjustments[" + std::to_string(i) + "]",
+                  "takes the subtotal out of range");
+    }
+  }
+  int64_t paid = 0;
+  for (const ReceiptPayment& pay : doc.payments) {
+    paid += pay.amount_cents;
+    if (paid > kMaxCents) return Fail(error, "payments", "total too large");
+  }
+  if (paid < subtotal) {
+    return Fail(error, "payments",
+                "pay " + FormatCents(paid) + " of a total of " + FormatCents(subtotal));
+  }
+  if (figures) *figures = {subtotal, paid, paid - subtotal};
+  return true;
+}
+
 }  // namespace
 
 bool ParseCents(std::string_view text, int64_t* cents) {
@@ -249,32 +281,8 @@ bool ReadReceiptDocument(const nlohmann::json& root, ReceiptDocument* out, Field
     }
     doc.payments.push_back(std::move(pay));
   }
-  // The whole must make a receipt the printer can finish: a positive total within its limit,
-  // no discount beyond the subtotal, and payments that cover the total.
-  int64_t subtotal = 0;
-  for (const ReceiptItem& item : doc.items) {
-    subtotal += item.LineCents();
-    if (subtotal > kMaxCents) return Fail(error, "items", "total too large");
-  }
-  const int64_t goods = subtotal;
-  for (size_t i = 0; i < doc.adjustments.size(); ++i) {
-    const ReceiptAdjustment& adj = doc.adjustments[i];
-    const int64_t value = adj.percent ? MulDivRound(goods, adj.value, 10000) : adj.value;
-    subtotal += adj.discount ? -value : value;
-    if (subtotal <= 0 || subtotal > kMaxCents) {
-      return Fail(error, "adjustments[" + std::to_string(i) + "]",
-                  "takes the subtotal out of range");
-    }
-  }
-  int64_t paid = 0;
-  for (const ReceiptPayment& pay : doc.payments) {
-    paid += pay.amount_cents;
-    if (paid > kMaxCents) return Fail(error, "payments", "total too large");
-  }
-  if (paid < subtotal) {
-    return Fail(error, "payments",
-                "pay " + FormatCents(paid) + " of a total of " + FormatCents(subtotal));
-  }
+  // The whole must make a receipt the printer can finish.
+  if (!WorkOutFigures(doc, nullptr, error)) return false;
   *out = std::move(doc);
   return true;
 }
@@ -287,17 +295,10 @@ bool ParseReceiptDocument(std::string_view body, ReceiptDocument* out, FieldErro
 }
 
 ReceiptFigures ComputeFigures(const ReceiptDocument& doc) {
-  ReceiptFigures f;
-  int64_t goods = 0;
-  for (const ReceiptItem& item : doc.items) goods += item.LineCents();
-  f.total_cents = goods;
-  for (const ReceiptAdjustment& adj : doc.adjustments) {
-    const int64_t value = adj.percent ? MulDivRound(goods, adj.value, 10000) : adj.value;
-    f.total_cents += adj.discount ? -value : value;
-  }
-  for (const ReceiptPayment& pay : doc.payments) f.paid_cents += pay.amount_cents;
-  f.change_cents = f.paid_cents - f.total_cents;
-  return f;
+  ReceiptFigures figures;
+  FieldError ignored;
+  WorkOutFigures(doc, &figures, &ignored);
+  return figures;
 }
 
 }  // namespace kelo::bridge

@@ -58,8 +58,9 @@ struct ReceiptDocument {
   std::vector<ReceiptPayment> payments;
 };
 
-// The figures of a receipt, worked out the way the printer works them out: each percentage
-// on the subtotal of the goods before it, rounded half away from zero to the cent.
+// The figures of a receipt, worked out the way the printer works them out: the adjustments
+// in order, each percentage taken on the subtotal as it stands and rounded half away from
+// zero to the cent.
 struct ReceiptFigures {
   int64_t total_cents = 0;
   int64_t paid_cents = 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bridge/bridge.h"
+#include "bridge/document.h"
 #include "bridge/journal.h"
 #include "bridge/requests.h"
 #include "control/fiscal_printer.h"
@@ -238,6 +239,45 @@ TEST_F(BridgeTest, RefusedRequestsAnswerJsonNamingTheFieldAndPrintNothing) {
   EXPECT_EQ(Json::parse(missing->body, nullptr, false)["error"]["code"], "not_found");
   EXPECT_EQ(sim.PaperMark(), mark);
   EXPECT_EQ(sim.DataItem(3), 0);
+}
+
+// The figures the bridge answers are the printer's, also with chained adjustments; a refund
+// prints as a refund receipt naming its reference, and the next sale is a sale again.
+TEST_F(BridgeTest, FiguresMatchThePrinterAndRefundsPrintAsRefundReceipts) {
+  sim::Simulator& sim = AddPrinter("KeloFPU");
+  StartBridge({{"front", "KeloFPU"}});
+  // 15.55, less 10 % (1.56) = 13.99, plus 5 % of that (0.70) = 14.69, less 0.69 = 14.00.
+  auto sale = Post("/v1/printers/front/receipts", "chained",
+                   R"({"items":[{"description":"Wine","price":"10.00","vat":1},)"
+                   R"({"description":"Cheese","price":"5.55","vat":2}],)"
+                   R"("adjustments":[{"kind":"discount","percent":"10"},)"
+                   R"({"kind":"surcharge","percent":"5.00"},{"kind":"discount","amount":"0.69"}],)"
+                   R"("payments":[{"description":"Cash","amount":"20"}]})");
+  ASSERT_TRUE(sale);
+  ASSERT_EQ(sale->status, 201) << sale->body;
+  const Json body = Json::parse(sale->body);
+  EXPECT_EQ(body["total"], "14.00");
+  EXPECT_EQ(body["total"], FormatCents(sim.DataItem(1)));  // the printer's receipt total
+  EXPECT_EQ(body["change"], "6.00");
+
+  size_t mark = sim.PaperMark();
+  auto refund = Post("/v1/printers/front/receipts", "refund",
+                     R"({"refund":true,"reference":"0001-0001",)"
+                     R"("items":[{"description":"Wine","price":"10.00","vat":1}],)"
+                     R"("payments":[{"description":"Cash","amount":"10.00"}]})");
+  ASSERT_TRUE(refund);
+  ASSERT_EQ(refund->status, 201) << refund->body;
+  std::string paper = Joined(sim.PaperSince(mark));
+  EXPECT_NE(paper.find("REFUND DOCUMENT"), std::string::npos) << paper;
+  EXPECT_NE(paper.find("0001-0001"), std::string::npos) << paper;
+
+  mark = sim.PaperMark();
+  auto next = Post("/v1/printers/front/receipts", "after-refund", kReceipt);
+  ASSERT_TRUE(next);
+  ASSERT_EQ(next->status, 201) << next->body;
+  paper = Joined(sim.PaperSince(mark));
+  EXPECT_EQ(paper.find("REFUND"), std::string::npos) << paper;
+  EXPECT_EQ(sim.DataItem(20), 2);  // two sales ended
 }
 
 // A printer that is not there at start: the bridge starts anyway, reports it offline and
