@@ -201,6 +201,9 @@ JobOutcome RequestLedger::PrintReceiptJob(PrinterSession& s, JournalRow row,
     row.receipt_number = before.receipts + 1;
     s.last_receipt_number = row.receipt_number;
     result["receipt_number"] = row.receipt_number;
+    std::fprintf(stderr, "kelofpud: %s: key %s: receipt %lld printed, total %s\n",
+                 row.printer.c_str(), row.key.c_str(), static_cast<long long>(row.receipt_number),
+                 row.total.c_str());
     return Finish(row, 201, Dump(result));
   }
   row.state = "failed";
