@@ -384,8 +384,9 @@ int Soak::Audit() {
   std::map<int, int> sales;   // document id -> completed sales receipts holding it
   std::map<int, int> voided;  // document id -> voided receipts holding it
   const std::deque<sim::JournalDoc> journal = sim_->Journal();
-  uint64_t sale_docs = 0;
+  uint64_t sale_docs = 0, voided_receipts = 0;
   for (const sim::JournalDoc& doc : journal) {
+    if (doc.kind == sim::DocKind::kVoided) ++voided_receipts;
     std::map<int, int> lines;  // id -> item lines of it in this document
     for (const std::string& line : doc.lines) {
       for (size_t at = line.find("Doc"); at != std::string::npos; at = line.find("Doc", at + 1)) {
@@ -446,10 +447,10 @@ int Soak::Audit() {
             std::to_string(o_.receipts) + " documents");
   }
   std::printf("  audit: %zu journal documents, %" PRIu64
-              " completed receipts with soak lines, "
-              "%" PRIu64 " documents also in a voided receipt; lost %" PRIu64
-              ", printed twice %" PRIu64 ", unanswered %" PRIu64 "\n",
-              journal.size(), sale_docs, voided_docs, lost, twice, unanswered);
+              " completed receipts with soak lines, %" PRIu64 " voided receipts (%" PRIu64
+              " documents had lines in one); lost %" PRIu64 ", printed twice %" PRIu64
+              ", unanswered %" PRIu64 "\n",
+              journal.size(), sale_docs, voided_receipts, voided_docs, lost, twice, unanswered);
   for (const std::string& f : findings_) std::printf("  FINDING: %s\n", f.c_str());
   if (finding_count_ > findings_.size()) {
     std::printf("  ... %" PRIu64 " findings in all\n", finding_count_);

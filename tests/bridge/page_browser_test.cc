@@ -32,7 +32,22 @@ const std::string kPrinter = "section.printer[data-name=\"front\"] ";
 
 class PageTest : public ::testing::Test {
  protected:
+  // One browser for the suite: starting it takes seconds.
+  static void SetUpTestSuite() {
+    browser_dir_ = new TempDir("kelofpud-browser");
+    browser_ = new WebDriver;
+    std::string error;
+    if (!browser_->Start(g_chromedriver, g_chromium, browser_dir_->path(), &error)) {
+      browser_error_ = error;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete browser_;
+    delete browser_dir_;
+  }
+
   void SetUp() override {
+    ASSERT_TRUE(browser_error_.empty()) << browser_error_;
     ASSERT_TRUE(dir_.ok());
     std::string error;
     ASSERT_TRUE(sim_.Start(&error)) << error;
@@ -45,9 +60,8 @@ class PageTest : public ::testing::Test {
     config.printers = {{"front", "KeloFPU"}};
     bridge_ = std::make_unique<bridge::Bridge>(config);
     ASSERT_TRUE(bridge_->Start(&error)) << error;
-    ASSERT_TRUE(browser_.Start(g_chromedriver, g_chromium, dir_.path(), &error)) << error;
     ASSERT_TRUE(
-        browser_.Navigate("http://127.0.0.1:" + std::to_string(bridge_->port()) + "/", &error))
+        browser_->Navigate("http://127.0.0.1:" + std::to_string(bridge_->port()) + "/", &error))
         << error;
   }
   void TearDown() override {
@@ -59,7 +73,7 @@ class PageTest : public ::testing::Test {
   double WaitText(const std::string& selector, const std::string& want,
                   std::chrono::milliseconds limit) {
     const auto start = std::chrono::steady_clock::now();
-    if (!kelo::testing::WaitFor([&] { return browser_.Text(selector) == want; }, limit)) {
+    if (!kelo::testing::WaitFor([&] { return browser_->Text(selector) == want; }, limit)) {
       return -1;
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -68,20 +82,25 @@ class PageTest : public ::testing::Test {
   TempDir dir_{"kelofpud-page"};
   sim::Simulator sim_;
   std::unique_ptr<bridge::Bridge> bridge_;
-  WebDriver browser_;
+  static TempDir* browser_dir_;
+  static WebDriver* browser_;
+  static std::string browser_error_;
 };
+TempDir* PageTest::browser_dir_ = nullptr;
+WebDriver* PageTest::browser_ = nullptr;
+std::string PageTest::browser_error_;
 
 // The printer's status on the page follows the printer: online, cover closed, then open within
 // a few seconds of the cover opening (the driver's status polling plus the page's one-second
 // poll), then closed again.
 TEST_F(PageTest, LiveStateFollowsTheCover) {
   ASSERT_TRUE(kelo::testing::WaitFor(
-      [&] { return browser_.Count("section.printer[data-name=\"front\"]") == 1; }, 20s))
+      [&] { return browser_->Count("section.printer[data-name=\"front\"]") == 1; }, 20s))
       << "no section for the printer";
   ASSERT_GE(WaitText(kPrinter + ".online", "online", 20s), 0)
-      << "online shows " << browser_.Text(kPrinter + ".online").value_or("(missing)");
+      << "online shows " << browser_->Text(kPrinter + ".online").value_or("(missing)");
   ASSERT_GE(WaitText(kPrinter + ".cover", "closed", 10s), 0)
-      << "cover shows " << browser_.Text(kPrinter + ".cover").value_or("(missing)");
+      << "cover shows " << browser_->Text(kPrinter + ".cover").value_or("(missing)");
 
   sim_.printer([](sim::Printer& p) { p.SetCoverOpen(true); });
   const double opened = WaitText(kPrinter + ".cover", "open", 10s);
@@ -98,12 +117,12 @@ TEST_F(PageTest, LiveStateFollowsTheCover) {
 // outcome and lists it among the recent receipts.
 TEST_F(PageTest, TestPrintButtonPrintsOneReceipt) {
   ASSERT_GE(WaitText(kPrinter + ".online", "online", 20s), 0);
-  const int recent_before = browser_.Count(kPrinter + ".recent li");
+  const int recent_before = browser_->Count(kPrinter + ".recent li");
   const size_t mark = sim_.PaperMark();
   const int64_t receipts_before = sim_.DataItem(20);
 
   std::string error;
-  ASSERT_TRUE(browser_.Click(kPrinter + ".test-print", &error)) << error;
+  ASSERT_TRUE(browser_->Click(kPrinter + ".test-print", &error)) << error;
 
   auto printed = [&] {
     for (const std::string& line : sim_.PaperSince(mark)) {
@@ -124,17 +143,17 @@ TEST_F(PageTest, TestPrintButtonPrintsOneReceipt) {
 
   ASSERT_TRUE(kelo::testing::WaitFor(
       [&] {
-        const auto text = browser_.Text(kPrinter + ".result");
+        const auto text = browser_->Text(kPrinter + ".result");
         return text && text->find(number) != std::string::npos;
       },
       10s))
-      << "result shows " << browser_.Text(kPrinter + ".result").value_or("(missing)")
+      << "result shows " << browser_->Text(kPrinter + ".result").value_or("(missing)")
       << ", receipt " << number;
   ASSERT_TRUE(kelo::testing::WaitFor(
-      [&] { return browser_.Count(kPrinter + ".recent li") == recent_before + 1; }, 10s))
-      << "recent entries " << browser_.Count(kPrinter + ".recent li") << ", before "
+      [&] { return browser_->Count(kPrinter + ".recent li") == recent_before + 1; }, 10s))
+      << "recent entries " << browser_->Count(kPrinter + ".recent li") << ", before "
       << recent_before;
-  const auto newest = browser_.Text(kPrinter + ".recent li");
+  const auto newest = browser_->Text(kPrinter + ".recent li");
   ASSERT_TRUE(newest.has_value());
   EXPECT_NE(newest->find(number), std::string::npos) << *newest;
   // One click, one receipt.
