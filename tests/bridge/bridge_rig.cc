@@ -116,12 +116,17 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& log_file,
-                         std::string* error) {
+                         std::string* error, const std::string& out_file) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, log_file.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+  posix_spawn_file_actions_addopen(&actions, 2, log_file.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                    0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (out_file.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, 2, 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+  }
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -172,10 +177,10 @@ void ChildProcess::Kill() {
 }
 
 bool Daemon::Start(std::string* error, std::chrono::milliseconds limit) {
-  if (!child_.Start({binary_, "--config", config_}, log_, error)) return false;
+  if (!child_.Start({binary_, "--config", config_}, log_, error, log_ + ".out")) return false;
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
-    const std::string log = ReadFile(log_);
+    const std::string log = ReadFile(log_ + ".out");
     size_t count = 0;
     for (size_t at = log.find("kelofpud: listening on"); at != std::string::npos;
          at = log.find("kelofpud: listening on", at + 1)) {
@@ -186,7 +191,7 @@ bool Daemon::Start(std::string* error, std::chrono::milliseconds limit) {
       return true;
     }
     if (!child_.running()) {
-      *error = "kelofpud ended before listening; its log:\n" + log;
+      *error = "kelofpud ended before listening; its log:\n" + ReadFile(log_);
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -59,7 +59,9 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  bool Start(const std::vector<std::string>& argv, const std::string& log_file, std::string* error);
+  // Standard output goes to out_file when one is named, else to log_file with standard error.
+  bool Start(const std::vector<std::string>& argv, const std::string& log_file, std::string* error,
+             const std::string& out_file = "");
   bool running();  // reaps it when it has ended
   // SIGTERM, then waits up to `limit` for the exit; SIGKILL after that. Returns the exit
   // status as waitpid reports it (-1 when it was not running).
@@ -72,7 +74,8 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
-// The kelofpud program on a configuration file; Start waits (bounded) for its "listening" line.
+// The kelofpud program on a configuration file; Start waits (bounded) for the "listening" line
+// on its standard output (LOG.out); its log (standard error) goes to LOG.
 class Daemon {
  public:
   Daemon(std::string binary, std::string config, std::string log)
@@ -88,7 +91,7 @@ class Daemon {
   std::string config_;
   std::string log_;
   ChildProcess child_;
-  size_t listening_seen_ = 0;  // "listening" lines in the log so far (restarts append)
+  size_t listening_seen_ = 0;  // "listening" lines on LOG.out so far (restarts append)
 };
 
 // CPU time (user + system) a process has used so far, in microseconds; -1 when unreadable.
