@@ -244,15 +244,12 @@ void RequestLedger::Reconcile(const std::string& printer, PrinterSession& s) {
     std::string error;
     if (row.kind == "receipt") {
       if (ReceiptOpen(fp)) {
-        // Interrupted mid-receipt: void it; nothing was printed, a retry prints it afresh.
+        // Interrupted mid-receipt: void it. A receipt already paid in full cannot be voided
+        // and is ended (printed) instead, so the counters below tell which of the two happened.
         if (!VoidOpenReceipt(fp)) {
           s.reconcile_needed = true;
           continue;
         }
-        std::fprintf(stderr, "kelofpud: %s: key %s: open receipt voided at start\n",
-                     printer.c_str(), row.key.c_str());
-        journal_.Delete(row.key, &error);
-        continue;
       }
       Counters now;
       if (!ReadCounters(fp, &now)) {
