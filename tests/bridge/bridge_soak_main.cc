@@ -42,7 +42,7 @@ struct Options {
   int receipts = 1000;
   int clients = 4;
   uint64_t seed = 1;
-  std::string faults = "corrupt=0.01,noise=0.01,busy=0.02,drop=0.002";
+  std::string faults = "corrupt=0.01,noise=0.01,busy=0.02,drop=0.001,cover=0.001";
   std::string kelofpud = KELO_KELOFPUD_PATH;
   std::string library = KELO_SO_KELO_FPU_PATH;
   int limit_s = 900;  // the whole run, after which the soak gives up
@@ -115,7 +115,8 @@ struct Counters {
   std::atomic<uint64_t> requests{0};
   std::atomic<uint64_t> dropped_at_once{0};  // closed right after sending
   std::atomic<uint64_t> dropped_waiting{0};  // closed after a short wait
-  std::atomic<uint64_t> refused{0};          // no bridge listening (restarts)
+  std::atomic<uint64_t> refused{0};          // no connection while the bridge was down
+  std::atomic<uint64_t> refused_up{0};       // no connection (within 1 s) while it listened
   std::atomic<uint64_t> other_errors{0};     // any other transport failure
   std::atomic<uint64_t> replayed{0};         // answers marked Idempotent-Replayed
   std::atomic<uint64_t> failed_recorded{0};  // 502: voided, posted again under a new key
@@ -150,6 +151,7 @@ class Soak {
   std::vector<Document> docs_;
   std::atomic<int> next_{0};
   std::atomic<bool> give_up_{false};
+  std::atomic<bool> up_{false};  // kelofpud listens (set around the restarts)
   Counters c_;
   std::mutex mu_;  // guards findings_
   std::vector<std::string> findings_;
@@ -185,7 +187,7 @@ bool Soak::PostOnce(Document& d, std::mt19937_64& rng, bool* done, bool* new_key
   if (!r) {
     const httplib::Error e = r.error();
     if (e == httplib::Error::Connection) {
-      ++c_.refused;
+      ++(up_ ? c_.refused_up : c_.refused);
     } else if (e == httplib::Error::Read && mode != kPatient) {
       ++(mode == kAtOnce ? c_.dropped_at_once : c_.dropped_waiting);
     } else {
@@ -279,6 +281,7 @@ int Soak::Run() {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
+  up_ = true;
 
   const auto deadline = started + std::chrono::seconds(o_.limit_s);
   std::mt19937_64 rng(o_.seed);
@@ -306,6 +309,7 @@ int Soak::Run() {
   };
   if (wait_printed(static_cast<uint64_t>(o_.receipts / 3))) {
     const auto t = Clock::now();
+    up_ = false;
     const int status = daemon.Terminate();
     graceful_s = std::chrono::duration<double>(Clock::now() - t).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -313,14 +317,17 @@ int Soak::Run() {
     }
     if (ReceiptOpen()) Finding("a receipt stayed open on the printer after SIGTERM");
     if (!daemon.Start(&error)) Finding("restart after SIGTERM: " + error);
+    up_ = true;
   }
   if (wait_printed(static_cast<uint64_t>(o_.receipts * 2 / 3))) {
     const auto until = Clock::now() + 10s;
     while (!ReceiptOpen() && Clock::now() < until) std::this_thread::sleep_for(1ms);
     killed_mid_receipt = ReceiptOpen();
     const auto t = Clock::now();
+    up_ = false;
     daemon.Kill();
     if (!daemon.Start(&error)) Finding("restart after SIGKILL: " + error);
+    up_ = true;
     abrupt_s = std::chrono::duration<double>(Clock::now() - t).count();
   }
   for (std::thread& t : clients) t.join();
@@ -358,8 +365,8 @@ int Soak::Run() {
   std::printf("kelofpud-soak: %d documents, %d clients, faults %s, seed %" PRIu64
               ", %.1f s\n"
               "  requests %" PRIu64 ": dropped right after sending %" PRIu64
-              ", dropped while waiting %" PRIu64 ", refused (bridge down) %" PRIu64
-              ", other transport errors %" PRIu64
+              ", dropped while waiting %" PRIu64 ", no connection while down %" PRIu64
+              " / while up %" PRIu64 ", other transport errors %" PRIu64
               "\n"
               "  answers: printed %" PRIu64 ", replayed %" PRIu64 ", recorded failures %" PRIu64
               ", conflicts %" PRIu64 ", unavailable %" PRIu64
@@ -368,7 +375,7 @@ int Soak::Run() {
               "  replay check: %" PRIu64 " keys replayed their answer\n",
               o_.receipts, o_.clients, o_.faults.c_str(), o_.seed, run_s, c_.requests.load(),
               c_.dropped_at_once.load(), c_.dropped_waiting.load(), c_.refused.load(),
-              c_.other_errors.load(), c_.printed.load(), c_.replayed.load(),
+              c_.refused_up.load(), c_.other_errors.load(), c_.printed.load(), c_.replayed.load(),
               c_.failed_recorded.load(), c_.conflicts.load(), c_.unavailable.load(), graceful_s,
               killed_mid_receipt ? "while" : "(no receipt open when)", abrupt_s, replay_ok);
   const sim::FaultCounters f = sim_->fault_counters();
