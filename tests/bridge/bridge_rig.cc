@@ -202,18 +202,21 @@ bool Daemon::Start(std::string* error, std::chrono::milliseconds limit) {
 }
 
 double ProcessCpuMicros(pid_t pid) {
-  // Fields 14 and 15 of /proc/PID/stat (after the command name in parentheses).
-  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  const size_t close = stat.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream in(stat.substr(close + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && in >> field; ++i) {
-    if (i == 14) utime = std::stoull(field);
-    if (i == 15) stime = std::stoull(field);
+  // The first field of /proc/PID/task/TID/schedstat is the thread's time on a CPU in
+  // nanoseconds (the tick-based times of /proc/PID/stat are 10 ms coarse).
+  std::error_code ec;
+  double ns = 0;
+  bool any = false;
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::istringstream in(ReadFile(task.path().string() + "/schedstat"));
+    unsigned long long on_cpu = 0;
+    if (in >> on_cpu) {
+      ns += static_cast<double>(on_cpu);
+      any = true;
+    }
   }
-  return static_cast<double>(utime + stime) * 1e6 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  return any ? ns / 1000 : -1;
 }
 
 }  // namespace kelo::bridgetest

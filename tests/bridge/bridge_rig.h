@@ -94,7 +94,7 @@ class Daemon {
   size_t listening_seen_ = 0;  // "listening" lines on LOG.out so far (restarts append)
 };
 
-// CPU time (user + system) a process has used so far, in microseconds; -1 when unreadable.
+// CPU time the threads of a process have used so far, in microseconds; -1 when unreadable.
 double ProcessCpuMicros(pid_t pid);
 
 }  // namespace kelo::bridgetest
