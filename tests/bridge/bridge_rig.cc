@@ -52,6 +52,8 @@ bool WriteRegistry(const std::string& file, const std::string& service_library,
           key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
           key.Set("Port", platform::RegValue::String(d.port));
           key.Set("BaudRate", platform::RegValue::Dword(d.baud));
+          // No trace file (it would grow by megabytes in the working folder and cost time).
+          key.Set("LogEnabled", platform::RegValue::Dword(0));
         }
       },
       error);
