@@ -88,7 +88,8 @@ bool Journal::Open(const std::string& path, std::string* error) {
                              " FROM requests WHERE printer = ?1 AND state != 'started'"
                              " ORDER BY updated_at DESC, rowid DESC LIMIT ?2";
   const bool ok =
-      Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) &&
+      // NORMAL by default; Insert raises it to FULL for its own commit (see Insert).
+      Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) &&
       Exec(create.c_str(), error) &&
       // Finished keys are kept for 90 days: long past any client's retry.
       Exec(
@@ -178,7 +179,16 @@ bool Journal::Insert(const JournalRow& row, std::string* error) {
   BindText(insert_, 12, row.total);
   BindText(insert_, 13, now);
   BindText(insert_, 14, now);
-  return Run(db_, insert_, error);
+  // The 'started' row must be on the disk before the first line goes to the printer, so its
+  // commit waits for fsync. Later writes (Finish, Delete) only need to survive the process:
+  // in WAL mode a NORMAL commit is in the operating system's hands when it returns, and a
+  // power cut that loses it leaves the row 'started', which the next start settles from the
+  // printer's counters.
+  if (!Exec("PRAGMA synchronous=FULL;", error)) return false;
+  const bool inserted = Run(db_, insert_, error);
+  std::string ignored;
+  Exec("PRAGMA synchronous=NORMAL;", &ignored);
+  return inserted;
 }
 
 bool Journal::Finish(const JournalRow& row, std::string* error) {

@@ -2,10 +2,13 @@
 // so that a retry (during the print, after it, or after a restart of the bridge) gets the
 // first outcome and nothing is printed twice.
 //
-// One connection, opened in WAL mode with synchronous=FULL: a write has reached the disk when
-// the call returns. Every statement is prepared once. mutex_ guards the connection and the
-// statements; it is a leaf in the lock order below Bridge::keys_mutex_ (docs/ARCHITECTURE.md):
-// callers may hold keys_mutex_ while they call in, the journal calls nothing outside SQLite.
+// One connection in WAL mode. Insert is synced (synchronous=FULL): the 'started' row has reached
+// the disk when it returns. Finish and Delete commit with synchronous=NORMAL: they survive a
+// crash of the process; a power cut may lose them, leaving the row 'started' for the
+// reconciliation at the next start. Every statement is prepared once. mutex_ guards the connection
+// and the statements; it is a leaf in the lock order below Bridge::keys_mutex_
+// (docs/ARCHITECTURE.md): callers may hold keys_mutex_ while they call in, the journal calls
+// nothing outside SQLite.
 #pragma once
 #include <cstdint>
 #include <mutex>

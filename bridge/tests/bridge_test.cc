@@ -526,6 +526,29 @@ TEST_F(ReconcileTest, AReceiptThatEndedIsRecordedPrintedAndReplayed) {
   EXPECT_EQ(sim.DataItem(20), 1);
 }
 
+// Stopped after the payment, before the end: such a receipt cannot be voided, the start ends
+// it, and the key is answered as printed (its retry must not print the document again).
+TEST_F(ReconcileTest, AReceiptPaidInFullIsEndedAndRecordedPrinted) {
+  sim::Simulator& sim = AddPrinter("KeloFPU");
+  const int64_t receipts = sim.DataItem(3);
+  AddStartedRow("paid", kOneEuro, receipts, sim.DataItem(6));
+  WithPrinter([](control::FiscalPrinter& fp) {
+    ASSERT_EQ(fp.BeginFiscalReceipt(true), 0) << fp.ErrorString();
+    ASSERT_EQ(fp.PrintRecItem("Tea", control::Currency(10000), 1, 1, control::Currency(0), ""), 0);
+    ASSERT_EQ(fp.PrintRecTotal(control::Currency(10000), control::Currency(10000), "Cash"), 0);
+  });
+
+  StartBridge({{"front", "KeloFPU"}});
+  const auto row = Row("paid");
+  ASSERT_TRUE(row.has_value());
+  EXPECT_EQ(row->state, "printed");
+  auto res = Post("/v1/printers/front/receipts", "paid", kOneEuro);
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 201) << res->body;
+  EXPECT_EQ(Json::parse(res->body)["receipt_number"], receipts + 1);
+  EXPECT_EQ(sim.DataItem(20), 1);  // one sale, not two
+}
+
 }  // namespace
 }  // namespace kelo::bridge
 
