@@ -23,6 +23,7 @@
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
+#include "testing/device_key.h"
 
 namespace kelo::bridge {
 namespace {
@@ -64,15 +65,8 @@ class BridgeTest : public ::testing::Test {
     sims_.push_back(std::make_unique<sim::Simulator>(options));
     std::string error;
     EXPECT_TRUE(sims_.back()->Start(&error)) << error;
-    EXPECT_TRUE(platform::ConfigStore(registry_).Update(
-        [&](platform::RegistryData& d) {
-          auto& key = d.CreateKey(
-              "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" + device);
-          key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
-          key.Set("Port", platform::RegValue::String(sims_.back()->slave_path()));
-          key.Set("LogEnabled", platform::RegValue::Dword(0));
-        },
-        &error))
+    EXPECT_TRUE(
+        kelo::testing::WriteDeviceKey(registry_, device, sims_.back()->slave_path(), 0, &error))
         << error;
     return *sims_.back();
   }
@@ -285,16 +279,7 @@ TEST_F(BridgeTest, FiguresMatchThePrinterAndRefundsPrintAsRefundReceipts) {
 TEST_F(BridgeTest, APrinterAbsentAtStartIsClaimedWhenItAppears) {
   const std::string link = (dir_ / "tty").string();
   std::string error;
-  ASSERT_TRUE(platform::ConfigStore(registry_).Update(
-      [&](platform::RegistryData& d) {
-        auto& key = d.CreateKey(
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\Late");
-        key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
-        key.Set("Port", platform::RegValue::String(link));
-        key.Set("LogEnabled", platform::RegValue::Dword(0));
-      },
-      &error))
-      << error;
+  ASSERT_TRUE(kelo::testing::WriteDeviceKey(registry_, "Late", link, 0, &error)) << error;
   StartBridge({{"late", "Late"}});
   auto status = Get("/v1/printers/late");
   ASSERT_TRUE(status);

@@ -18,6 +18,7 @@
 
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
+#include "testing/device_key.h"
 
 extern char** environ;
 
@@ -42,21 +43,10 @@ bool WriteRegistry(const std::string& file, const std::string& service_library,
     *error = "registering " + service_library + ": " + r.error;
     return false;
   }
-  platform::ConfigStore store;
-  return store.Update(
-      [&](platform::RegistryData& data) {
-        for (const DeviceEntry& d : devices) {
-          platform::RegKey& key =
-              data.CreateKey(std::string(platform::kHklm) +
-                             "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" + d.name);
-          key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
-          key.Set("Port", platform::RegValue::String(d.port));
-          key.Set("BaudRate", platform::RegValue::Dword(d.baud));
-          // No trace file (it would grow by megabytes in the working folder and cost time).
-          key.Set("LogEnabled", platform::RegValue::Dword(0));
-        }
-      },
-      error);
+  for (const DeviceEntry& d : devices) {
+    if (!kelo::testing::WriteDeviceKey(file, d.name, d.port, d.baud, error)) return false;
+  }
+  return true;
 }
 
 std::string BridgeConfigJson(uint16_t port, const std::string& journal,

@@ -18,6 +18,7 @@
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
+#include "testing/device_key.h"
 #include "tests/faults/fault_fixture.h"
 
 namespace kelo::faults {
@@ -49,19 +50,9 @@ class Printer {
   explicit Printer(const std::string& name) : name_(name) {
     base_ = "/tmp/kelofpu-service-faults-" + std::to_string(getpid()) + "-" + name;
     std::remove((base_ + ".state").c_str());
-    platform::ConfigStore store(Registry());
     std::string error;
-    store.Update(
-        [&](platform::RegistryData& data) {
-          platform::RegKey& key =
-              data.CreateKey(std::string(platform::kHklm) +
-                             "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" + name);
-          key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
-          key.Set("Port", platform::RegValue::String(base_ + ".tty"));
-          key.Set("BaudRate", platform::RegValue::Dword(38400));
-          key.Set("LogEnabled", platform::RegValue::Dword(0));
-        },
-        &error);
+    EXPECT_TRUE(kelo::testing::WriteDeviceKey(Registry(), name, base_ + ".tty", 38400, &error))
+        << error;
   }
   ~Printer() {
     if (sim_) sim_->Stop();

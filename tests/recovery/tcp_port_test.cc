@@ -23,6 +23,7 @@
 #include "platform/automation/loader.h"
 #include "platform/registry/config_store.h"
 #include "simulator/simulator.h"
+#include "testing/device_key.h"
 #include "tests/faults/fault_fixture.h"
 
 namespace kelo::faults {
@@ -42,18 +43,8 @@ std::string RegistryWith(const std::string& name, const std::string& port) {
     return path;
   }();
   std::string error;
-  platform::ConfigStore(file).Update(
-      [&](platform::RegistryData& data) {
-        platform::RegKey& key =
-            data.CreateKey(std::string(platform::kHklm) +
-                           "\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\FiscalPrinter\\" + name);
-        key.Set("", platform::RegValue::String("soKeloFPU.KeloFPU"));
-        key.Set("Port", platform::RegValue::String(port));
-        // Not a speed a serial port takes: a network port does not apply it.
-        key.Set("BaudRate", platform::RegValue::Dword(12345));
-        key.Set("LogEnabled", platform::RegValue::Dword(0));
-      },
-      &error);
+  // 12345 is not a speed a serial port takes: a network port does not apply it.
+  EXPECT_TRUE(kelo::testing::WriteDeviceKey(file, name, port, 12345, &error)) << error;
   return file;
 }
 
