@@ -43,35 +43,32 @@ std::string RequestHash(const std::string& path, const std::string& canonical_bo
   return hex;
 }
 
+namespace {
+
+// The journal row a request starts with: what identifies it, before any outcome.
+JournalRow RowOf(const PostRequest& request) {
+  JournalRow row;
+  row.key = request.key;
+  row.path = request.path;
+  row.printer = request.printer;
+  row.kind = request.kind;
+  row.body_hash = request.body_hash;
+  return row;
+}
+
+}  // namespace
+
 HttpReply RequestLedger::SubmitReceipt(const PostRequest& request, const ReceiptDocument& doc,
                                        PrinterWorker& worker) {
   return Submit(
       request,
-      [this, request, doc](PrinterSession& s) {
-        JournalRow row;
-        row.key = request.key;
-        row.path = request.path;
-        row.printer = request.printer;
-        row.kind = request.kind;
-        row.body_hash = request.body_hash;
-        return PrintReceiptJob(s, std::move(row), doc);
-      },
+      [this, request, doc](PrinterSession& s) { return PrintReceiptJob(s, RowOf(request), doc); },
       worker);
 }
 
 HttpReply RequestLedger::SubmitOther(const PostRequest& request, PrinterWorker& worker) {
   return Submit(
-      request,
-      [this, request](PrinterSession& s) {
-        JournalRow row;
-        row.key = request.key;
-        row.path = request.path;
-        row.printer = request.printer;
-        row.kind = request.kind;
-        row.body_hash = request.body_hash;
-        return OtherJob(s, std::move(row));
-      },
-      worker);
+      request, [this, request](PrinterSession& s) { return OtherJob(s, RowOf(request)); }, worker);
 }
 
 HttpReply RequestLedger::Submit(const PostRequest& request, Run run, PrinterWorker& worker) {
