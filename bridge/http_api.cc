@@ -190,17 +190,17 @@ class Api {
     PrinterWorker* worker = Printer(req.matches[1], res);
     if (!worker) return;
     const std::string name = req.matches[2];
-    int32_t item = -1;
+    const DataItem* item = nullptr;
     for (const DataItem& d : DataItems()) {
-      if (name == d.name) item = d.item;
+      if (name == d.name) item = &d;
     }
-    if (item < 0) {
+    if (!item) {
       SendError(res, 404, "not_found", "no data item named \"" + name + "\"", "item");
       return;
     }
     auto job = std::make_shared<Job>([item, name](PrinterSession& s) {
       std::string value;
-      if (auto failure = ReadData(s.fp, item, &value)) {
+      if (auto failure = ReadData(s.fp, *item, &value)) {
         Json error = {{"code", "printer_error"},
                       {"result_code", failure->result_code},
                       {"extended_code", failure->extended},

@@ -15,19 +15,19 @@ constexpr Currency Cents(int64_t cents) {
 }
 
 constexpr DataItem kDataItems[] = {
-    {"current_total", opos::FPTR_GD_CURRENT_TOTAL},
-    {"daily_total", opos::FPTR_GD_DAILY_TOTAL},
-    {"receipt_number", opos::FPTR_GD_RECEIPT_NUMBER},
-    {"not_paid", opos::FPTR_GD_NOT_PAID},
-    {"voided_receipts", opos::FPTR_GD_MID_VOID},
-    {"z_report", opos::FPTR_GD_Z_REPORT},
-    {"grand_total", opos::FPTR_GD_GRAND_TOTAL},
-    {"printer_id", opos::FPTR_GD_PRINTER_ID},
-    {"firmware", opos::FPTR_GD_FIRMWARE},
-    {"restarts", opos::FPTR_GD_RESTART},
-    {"fiscal_documents", 18},
-    {"fiscal_receipts", 20},
-    {"nonfiscal_documents", 22},
+    {"current_total", opos::FPTR_GD_CURRENT_TOTAL, true},
+    {"daily_total", opos::FPTR_GD_DAILY_TOTAL, true},
+    {"receipt_number", opos::FPTR_GD_RECEIPT_NUMBER, false},
+    {"not_paid", opos::FPTR_GD_NOT_PAID, true},
+    {"voided_receipts", opos::FPTR_GD_MID_VOID, false},
+    {"z_report", opos::FPTR_GD_Z_REPORT, false},
+    {"grand_total", opos::FPTR_GD_GRAND_TOTAL, true},
+    {"printer_id", opos::FPTR_GD_PRINTER_ID, false},
+    {"firmware", opos::FPTR_GD_FIRMWARE, false},
+    {"restarts", opos::FPTR_GD_RESTART, false},
+    {"fiscal_documents", opos::FPTR_GD_FISCAL_DOC, false},
+    {"fiscal_receipts", opos::FPTR_GD_FISCAL_REC, false},
+    {"nonfiscal_documents", opos::FPTR_GD_NONFISCAL_DOC, false},
 };
 
 // Checks a result; on failure describes it.
@@ -153,11 +153,16 @@ std::optional<PrinterError> OpenDrawer(FiscalPrinter& fp) {
   return error;
 }
 
-std::optional<PrinterError> ReadData(FiscalPrinter& fp, int32_t item, std::string* value) {
+std::optional<PrinterError> ReadData(FiscalPrinter& fp, const DataItem& item, std::string* value) {
   std::optional<PrinterError> error;
   int32_t opt = 0;
   std::string data;
-  if (Ok(fp, fp.GetData(item, opt, data), "GetData", &error)) *value = data;
+  if (!Ok(fp, fp.GetData(item.item, opt, data), "GetData", &error)) return error;
+  int64_t cents = 0;
+  const auto [end, ec] = std::from_chars(data.data(), data.data() + data.size(), cents);
+  // Amounts come in cents; a client reads them as it writes them ("12.50").
+  *value = item.amount && ec == std::errc() && end == data.data() + data.size() ? FormatCents(cents)
+                                                                                : data;
   return error;
 }
 

@@ -44,9 +44,11 @@ std::optional<PrinterError> OpenDrawer(control::FiscalPrinter& fp);
 struct DataItem {
   const char* name;
   int32_t item;  // FPTR_GD_*
+  bool amount;   // in cents on the printer, "12.50" to the client
 };
 std::span<const DataItem> DataItems();
 // Reads one; nullopt error and *value set on success.
-std::optional<PrinterError> ReadData(control::FiscalPrinter& fp, int32_t item, std::string* value);
+std::optional<PrinterError> ReadData(control::FiscalPrinter& fp, const DataItem& item,
+                                     std::string* value);
 
 }  // namespace kelo::bridge

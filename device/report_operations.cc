@@ -17,25 +17,20 @@ namespace {
 constexpr int32_t kZReport = 0;
 constexpr int32_t kXReport = 1;
 
-// getData items.
-constexpr int32_t FPTR_GD_Z_REPORT = 7;
-constexpr int32_t FPTR_GD_PRINTER_ID = 9;
-constexpr int32_t FPTR_GD_FIRMWARE = 10;
-
 }  // namespace
 
 bool IsCounterDataItem(int32_t item) {
   switch (item) {
-    case 1:
-    case 2:
-    case 3:
-    case 5:
-    case 6:
-    case 8:
-    case 11:
-    case 18:
-    case 20:
-    case 22:
+    case FPTR_GD_CURRENT_TOTAL:
+    case FPTR_GD_DAILY_TOTAL:
+    case FPTR_GD_RECEIPT_NUMBER:
+    case FPTR_GD_NOT_PAID:
+    case FPTR_GD_MID_VOID:
+    case FPTR_GD_GRAND_TOTAL:
+    case FPTR_GD_RESTART:
+    case FPTR_GD_FISCAL_DOC:
+    case FPTR_GD_FISCAL_REC:
+    case FPTR_GD_NONFISCAL_DOC:
       return true;
     default:
       return false;

@@ -114,6 +114,9 @@ inline constexpr int32_t FPTR_GD_GRAND_TOTAL = 8;
 inline constexpr int32_t FPTR_GD_PRINTER_ID = 9;
 inline constexpr int32_t FPTR_GD_FIRMWARE = 10;
 inline constexpr int32_t FPTR_GD_RESTART = 11;
+inline constexpr int32_t FPTR_GD_FISCAL_DOC = 18;
+inline constexpr int32_t FPTR_GD_FISCAL_REC = 20;
+inline constexpr int32_t FPTR_GD_NONFISCAL_DOC = 22;
 
 // DirectIO command numbers of this printer.
 inline constexpr int32_t DIRECTIO_FPTR_DRAWER_OPEN = 1000;

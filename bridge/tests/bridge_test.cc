@@ -160,6 +160,14 @@ TEST_F(BridgeTest, ReceiptIsPrintedOnceAndItsReplayPrintsNothing) {
   ASSERT_EQ(s["recent"].size(), 1u);
   EXPECT_EQ(s["recent"][0]["key"], "sale-1");
   EXPECT_EQ(s["recent"][0]["total"], "2.83");
+
+  // Data queries: amounts as the client writes them, counters as numbers.
+  auto daily = Get("/v1/printers/front/data/daily_total");
+  ASSERT_TRUE(daily);
+  EXPECT_EQ(daily->body, R"({"item":"daily_total","value":"2.83"})");
+  auto receipts = Get("/v1/printers/front/data/fiscal_receipts");
+  ASSERT_TRUE(receipts);
+  EXPECT_EQ(receipts->body, R"({"item":"fiscal_receipts","value":"1"})");
 }
 
 TEST_F(BridgeTest, RefusedRequestsAnswerJsonNamingTheFieldAndPrintNothing) {
