@@ -34,12 +34,8 @@ constexpr auto kDeadPrinterBound = std::chrono::seconds(20);
 
 // One configuration file per test process, with the component registered in it.
 const std::string& Registry() {
-  static const std::string file = [] {
-    const std::string path = "/tmp/kelofpu-service-faults-" + std::to_string(getpid()) + ".reg";
-    setenv("OPOS_REGISTRY", path.c_str(), 1);
-    automation::RegisterServer(KELO_SO_KELO_FPU_PATH);
-    return path;
-  }();
+  static const std::string& file =
+      kelo::testing::ProcessRegistry("kelofpu-service-faults", KELO_SO_KELO_FPU_PATH);
   return file;
 }
 

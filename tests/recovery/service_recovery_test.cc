@@ -35,12 +35,8 @@ constexpr auto kPollingTime = std::chrono::milliseconds(1000);  // the key's def
 // One configuration file per test process, the component registered in it, and a device key
 // whose port is the simulator's link path.
 std::string RegistryWith(const std::string& name, const std::string& port) {
-  static const std::string file = [] {
-    const std::string path = "/tmp/kelofpu-recovery-svc-" + std::to_string(getpid()) + ".reg";
-    setenv("OPOS_REGISTRY", path.c_str(), 1);
-    automation::RegisterServer(KELO_SO_KELO_FPU_PATH);
-    return path;
-  }();
+  static const std::string& file =
+      kelo::testing::ProcessRegistry("kelofpu-recovery-svc", KELO_SO_KELO_FPU_PATH);
   std::string error;
   EXPECT_TRUE(kelo::testing::WriteDeviceKey(file, name, port, 38400, &error)) << error;
   return file;

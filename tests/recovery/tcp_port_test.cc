@@ -36,12 +36,8 @@ constexpr int32_t kPsLocked = 8;   // FPTR_PS_LOCKED
 // One configuration file per test process with the component registered, and a device key
 // whose port is the listener of the simulator.
 std::string RegistryWith(const std::string& name, const std::string& port) {
-  static const std::string file = [] {
-    const std::string path = "/tmp/kelofpu-tcp-port-" + std::to_string(getpid()) + ".reg";
-    setenv("OPOS_REGISTRY", path.c_str(), 1);
-    automation::RegisterServer(KELO_SO_KELO_FPU_PATH);
-    return path;
-  }();
+  static const std::string& file =
+      kelo::testing::ProcessRegistry("kelofpu-tcp-port", KELO_SO_KELO_FPU_PATH);
   std::string error;
   // 12345 is not a speed a serial port takes: a network port does not apply it.
   EXPECT_TRUE(kelo::testing::WriteDeviceKey(file, name, port, 12345, &error)) << error;
